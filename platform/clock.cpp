@@ -1,0 +1,20 @@
+#include "platform/clock.h"
+
+#include <chrono>
+#include <ctime>
+
+namespace qv {
+
+double SystemClock::seconds() {
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+LocalTime SystemClock::now() {
+    std::time_t t = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+}
+
+}  // namespace qv

@@ -1,0 +1,50 @@
+// The serial port as the window's operations use it.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace qv {
+
+// A failure of the serial layer: a number and a description. The numbers 8002
+// (the port number names no usable serial port) and 8005 (the port is already
+// open or in use) are told apart by the callers.
+class SerialError : public std::runtime_error {
+public:
+    SerialError(int number, const std::string& description)
+        : std::runtime_error(description), number_(number), description_(description) {}
+    int number() const { return number_; }
+    const std::string& description() const { return description_; }
+
+    static constexpr int InvalidPort = 8002;
+    static constexpr int PortInUse = 8005;
+
+private:
+    int number_;
+    std::string description_;
+};
+
+class SerialPort {
+public:
+    virtual ~SerialPort() = default;
+
+    virtual void setPortNumber(int number) = 0;
+    virtual int portNumber() const = 0;
+    // Line settings such as "9600,N,8,1".
+    virtual void setSettings(const std::string& settings) = 0;
+    virtual const std::string& settings() const = 0;
+
+    virtual void open() = 0;
+    // Closing a port that is not open does nothing.
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+
+    // Hands the whole text to the port; never drops a byte.
+    virtual void write(const std::string& text) = 0;
+    // Everything received and not yet read; the empty text when nothing came.
+    virtual std::string readAvailable() = 0;
+    // Waits at most timeoutMs for received characters; true when some wait.
+    virtual bool waitReadable(int timeoutMs) = 0;
+};
+
+}  // namespace qv

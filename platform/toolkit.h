@@ -1,0 +1,61 @@
+// The services of the toolkit layer besides the controls: message boxes, file
+// dialogs, beep, focus, event processing and the program's own folder.
+#pragma once
+
+#include <string>
+
+#include "platform/controls.h"
+
+namespace qv {
+
+enum class Icon { None, Exclamation, Stop, Information };
+enum class Buttons { OK, YesNo };
+enum class Answer { OK, Yes, No };
+
+// One filter ("description|pattern") per dialog, as the window uses them.
+struct FileDialogSettings {
+    std::string filter;
+    std::string fileName;
+    int filterIndex = 0;
+    std::string title;
+    std::string initialDir;
+};
+
+// A confirmed dialog reports filter index 1 and the chosen full path; a
+// cancelled one keeps the file name and filter index it was given.
+struct FileDialogResult {
+    bool confirmed = false;
+    std::string fileName;
+    int filterIndex = 0;
+};
+
+class Toolkit {
+public:
+    virtual ~Toolkit() = default;
+
+    // A modal message box; returns the button pressed.
+    virtual Answer messageBox(const std::string& text, const std::string& title, Buttons buttons,
+                              Icon icon) = 0;
+
+    // Modal file dialogs. Confirming a file makes its folder the process's
+    // current directory (callers rely on a bare name then naming that file).
+    FileDialogResult showOpen(const FileDialogSettings& settings);
+    FileDialogResult showSave(const FileDialogSettings& settings);
+
+    virtual void beep() = 0;
+    // Handles the queued window events once; never waits for new ones.
+    virtual void doEvents() = 0;
+    virtual void setFocus(Control& control) = 0;
+    virtual Control* focus() const = 0;
+    // The folder that holds the running program.
+    virtual std::string programFolder() = 0;
+
+protected:
+    virtual FileDialogResult openDialog(const FileDialogSettings& settings) = 0;
+    virtual FileDialogResult saveDialog(const FileDialogSettings& settings) = 0;
+};
+
+// The folder of the running executable (from /proc/self/exe).
+std::string executableFolder();
+
+}  // namespace qv
