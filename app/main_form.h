@@ -135,6 +135,11 @@ public:
     void SendReceive(const std::string& OutputString, int Sec);
     void Stat1(const std::string& b);
     void VerifyCommunication();
+    // A port failure in the middle of an operation (SerialError passed on by
+    // SendReceive): tells the user (exclamation, title "Port", the failure's
+    // description), closes the port and sets CommOK to 0. The operation then
+    // ends as after any other failure of its own.
+    void PortFailed(const SerialError& failure);
 
     // ---- Unit configuration (config/) --------------------------------------
     void cmdDetectZov_Click();
