@@ -1,10 +1,119 @@
+// The command exchange with the unit, the status line and the link check that
+// opens every operation.
+#include <algorithm>
+#include <cmath>
+
 #include "app/main_form.h"
+#include "common/numbers.h"
 
 namespace qv {
 
-void MainForm::SendReceive(const std::string&, int) {}
+namespace {
+
+// How long one pass of the wait sleeps at most for the port to become
+// readable before the window's events are handled again.
+constexpr int WaitSliceMs = 10;
+
+// A run-time error raised while the link settings are taken over (a port
+// number that is no number, or one that does not fit 16 bits).
+constexpr int TypeMismatch = 13;
+constexpr int Overflow = 6;
+
+int portNumberFromText(const std::string& text) {
+    std::optional<double> value = wholeTextValue(text);
+    if (!value) throw SerialError(TypeMismatch, "Type mismatch");
+    double whole = roundHalfEven(*value);
+    if (!(whole >= -32768 && whole <= 32767)) throw SerialError(Overflow, "Overflow");
+    return static_cast<int>(whole);
+}
+
+// A number as the messages print it: one leading blank when not negative.
+std::string errorNumberText(int number) {
+    return (number >= 0 ? " " : "") + std::to_string(number);
+}
+
+}  // namespace
+
 void MainForm::Stat1(const std::string& b) { Label2.setCaption(b); }
-void MainForm::VerifyCommunication() {}
-void MainForm::PortFailed(const SerialError&) {}
+
+void MainForm::SendReceive(const std::string& OutputString, int Sec) {
+    if (closing_) throw WindowClosing{};
+    MSComm1.write(OutputString + "\r\n");
+    const double deadline = clock.seconds() + Sec;
+    ReplyBuffer.clear();
+    for (;;) {
+        ui.doEvents();
+        if (closing_) {
+            ReplyBuffer.clear();
+            throw WindowClosing{};
+        }
+        ReplyBuffer += MSComm1.readAvailable();
+        if (!ReplyBuffer.empty() && ReplyBuffer.back() == '\n') return;
+        const double now = clock.seconds();
+        if (now > deadline) break;
+        // Sleep until characters arrive, but never past the deadline and never
+        // longer than one slice, so the window stays live.
+        const double leftMs = (deadline - now) * 1000.0;
+        const int waitMs = std::clamp(static_cast<int>(std::ceil(leftMs)) + 1, 1, WaitSliceMs);
+        MSComm1.waitReadable(waitMs);
+    }
+    ReplyBuffer.clear();
+}
+
+void MainForm::VerifyCommunication() {
+    if (Combo1.text().empty() || Combo2.text().empty() || Combo3.text().empty()) {
+        MsgBox("Must supply value for COM port, baud rate, and ID.", "Error", Buttons::OK, Icon::Stop);
+        CommOK = 0;
+        return;
+    }
+    CommOK = 1;
+    PortNumber = Combo1.text();
+    BaudRate = Combo2.text();
+    UnitID = Combo3.text();
+    try {
+        MSComm1.setPortNumber(portNumberFromText(PortNumber));
+        MSComm1.setSettings(BaudRate + ",N,8,1");
+        MSComm1.open();
+        Stat1("Verifying Communication....");
+        SendReceive("*" + UnitID + "00VR", 2);
+        if (!ReplyBuffer.empty()) {
+            if (ReplyBuffer.substr(1, 2) == "00") {
+                Stat1("Communication OK");
+            } else {
+                Stat1(ReplyBuffer);
+                MsgBox(" Unit detected, but at a different Unit ID.  Please verify Unit ID settings. ",
+                       "Communications");
+                MSComm1.close();
+                CommOK = 0;
+            }
+        } else {
+            MsgBox(" Unit is not responding.  Please verify PC and/or unit Port and/or Baud Rate. ",
+                   "Communications");
+            MSComm1.close();
+            CommOK = 0;
+        }
+        Stat1("");
+    } catch (const SerialError& e) {
+        CommOK = 0;
+        // A failure during the exchange would otherwise leave the port open,
+        // and the next verification would be told the port is in use.
+        MSComm1.close();
+        if (e.number() == SerialError::InvalidPort) {
+            MsgBox(" Invalid Serial Port Number!   Please verify... ", "Port", Buttons::OK,
+                   Icon::Exclamation);
+        } else if (e.number() == SerialError::PortInUse) {
+            MsgBox(" Port already in use!   Please verify... ", "Port", Buttons::OK, Icon::Exclamation);
+        } else {
+            MsgBox(" Error " + errorNumberText(e.number()) + ":  " + e.description(), "Info",
+                   Buttons::OK, Icon::Exclamation);
+        }
+    }
+}
+
+void MainForm::PortFailed(const SerialError& failure) {
+    CommOK = 0;
+    MSComm1.close();
+    MsgBox(" " + failure.description() + " ", "Port", Buttons::OK, Icon::Exclamation);
+}
 
 }  // namespace qv
