@@ -1,10 +1,107 @@
+// Start-up and shutdown: the five settings kept in a text file beside the
+// program, one value per line (port, baud rate, unit ID, table file name,
+// the switch that hides the "Barometric Mode" frame).
+#include <exception>
+#include <string>
+#include <vector>
+
 #include "app/main_form.h"
 
 namespace qv {
 
-bool MainForm::Form_Load() { return true; }
-void MainForm::Form_Unload() {}
-bool MainForm::FileExist(const std::string& sTestFile) { return files.exists(sTestFile); }
-std::string MainForm::settingsPath() { return ui.programFolder() + "/" + SettingsFileName; }
+namespace {
+
+const std::string StartupErrorText = " Initial Configuration File Error!, Can't continue... ";
+constexpr int SettingsValueCount = 5;
+
+// Each line is one whole value: blanks in front are dropped, everything else
+// (commas included) is kept. The line ends are already gone.
+std::string settingsValue(const std::string& line) {
+    size_t first = line.find_first_not_of(' ');
+    return first == std::string::npos ? std::string() : line.substr(first);
+}
+
+std::string settingsText(const std::vector<std::string>& values) {
+    std::string text;
+    for (const std::string& v : values) text += v + "\r\n";
+    return text;
+}
+
+}  // namespace
+
+bool MainForm::Form_Load() {
+    // A missing file is created with these lines; the first three also become
+    // this run's link settings, so that the boxes show them and a first close
+    // writes them back.
+    static const std::vector<std::string> DefaultLines{"1", "9600", "01", "", "0"};
+    try {
+        const std::string path = settingsPath();
+        if (FileExist(path)) {
+            std::vector<std::string> lines;
+            try {
+                lines = files.readLines(path);
+            } catch (const FileError& e) {
+                // The file went away between the test and the reading: end
+                // quietly, as there is nothing the user could be told to mend.
+                if (e.code() == FileError::NotFound) return false;
+                throw;
+            }
+            if (lines.size() < SettingsValueCount) throw FileError(FileError::DeviceIO, "Input past end of file");
+            PortNumber = settingsValue(lines[0]);
+            BaudRate = settingsValue(lines[1]);
+            UnitID = settingsValue(lines[2]);
+            TableFileName = settingsValue(lines[3]);
+            BaroModeSwitch = settingsValue(lines[4]);
+        } else {
+            files.replaceFile(path, settingsText(DefaultLines));
+            PortNumber = DefaultLines[0];
+            BaudRate = DefaultLines[1];
+            UnitID = DefaultLines[2];
+        }
+
+        if (BaroModeSwitch == "0") Frame12.setVisible(false);
+        Combo1.setText(PortNumber);
+        for (int i = 1; i <= 99; ++i) Combo1.addItem(" " + std::to_string(i));
+        Text1.setText(TableFileName);
+        Combo3.setText(UnitID);
+        Combo2.setText(BaudRate);
+        for (const char* baud : {"300", "600", "1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"})
+            Combo2.addItem(baud);
+        for (int i = 1; i <= 98; ++i) Combo3.addItem((i < 10 ? "0" : "") + std::to_string(i));
+        return true;
+    } catch (const std::exception&) {
+        MsgBox(StartupErrorText, "File", Buttons::OK, Icon::Exclamation);
+        return false;
+    }
+}
+
+void MainForm::Form_Unload() {
+    std::string description;
+    try {
+        const std::string path = settingsPath();
+        if (!FileExist(path)) return;
+        // Written to a temporary file and renamed over the old one, so a
+        // failed write leaves the previous settings in place.
+        files.replaceFile(path, settingsText({PortNumber, BaudRate, UnitID, TableFileName, BaroModeSwitch}));
+        return;
+    } catch (const std::exception& e) {
+        description = e.what();
+    }
+    MsgBox(" Settings could not be saved: " + description + " ", "File", Buttons::OK, Icon::Exclamation);
+}
+
+bool MainForm::FileExist(const std::string& sTestFile) {
+    try {
+        return files.exists(sTestFile);
+    } catch (...) {
+        return false;
+    }
+}
+
+std::string MainForm::settingsPath() {
+    std::string folder = ui.programFolder();
+    if (folder.empty() || folder.back() != '/') folder += '/';
+    return folder + SettingsFileName;
+}
 
 }  // namespace qv
