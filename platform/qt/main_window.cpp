@@ -1,0 +1,511 @@
+#include "platform/qt/main_window.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QGroupBox>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPixmap>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QStyleOptionButton>
+#include <QStylePainter>
+#include <QTimer>
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace qv {
+
+namespace {
+
+QString fromUtf8(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+std::string toUtf8(const QString& s) { return s.toUtf8().toStdString(); }
+
+const QSize ClientSize(MainForm::ClientWidth, MainForm::ClientHeight);
+
+// The design's MS Sans Serif maps onto Liberation Sans (metric-compatible
+// with Arial, close to it in width); the default sans where it is missing.
+QString fontFamily() {
+    static const QString family = [] {
+        const QString wanted = QStringLiteral("Liberation Sans");
+        if (QFontDatabase::families().contains(wanted)) return wanted;
+        return QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
+    }();
+    return family;
+}
+
+// Point size 0 is the window's default font: 8.25 pt regular.
+QFont fontFor(const FontSpec& spec) {
+    QFont font(fontFamily());
+    font.setStyleHint(QFont::SansSerif);
+    bool isDefault = spec.points <= 0;
+    font.setPointSizeF(isDefault ? 8.25 : spec.points);
+    font.setBold(!isDefault && spec.bold);
+    return font;
+}
+
+// A 16 x 16 barometer dial: a round face with ticks and a needle.
+QIcon dialIcon() {
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(60, 60, 70), 1.2));
+    p.setBrush(QColor(250, 246, 230));
+    p.drawEllipse(QRectF(1, 1, 14, 14));
+    p.setPen(QPen(QColor(40, 40, 40), 1.0));
+    const QPointF centre(8, 8);
+    for (int i = 0; i <= 6; ++i) {
+        // Ticks from 225 degrees (lower left) round to -45 degrees (lower right).
+        double a = (225.0 - i * 45.0) * std::numbers::pi / 180.0;
+        QPointF dir(std::cos(a), -std::sin(a));
+        p.drawLine(centre + dir * 4.6, centre + dir * 6.0);
+    }
+    double needle = 60.0 * std::numbers::pi / 180.0;
+    p.setPen(QPen(QColor(190, 20, 20), 1.4, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(centre, centre + QPointF(std::cos(needle), -std::sin(needle)) * 5.0);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(40, 40, 40));
+    p.drawEllipse(centre, 1.3, 1.3);
+    p.end();
+    return QIcon(pixmap);
+}
+
+// Liberation Sans runs a little wider than the design's font: a label made
+// for one line whose caption does not fit its width is narrowed just enough
+// (down to 85 %) instead of wrapping into a second line it has no room for.
+void fitOneLineLabel(QLabel* label, const Rect& rect) {
+    QFont font = label->font();
+    QFontMetricsF metrics(font);
+    if (rect.height >= 2 * metrics.lineSpacing()) return;
+    double width = metrics.horizontalAdvance(label->text());
+    if (width <= rect.width || width <= 0) return;
+    int stretch = static_cast<int>(std::floor(100.0 * rect.width / width));
+    font.setStretch(std::max(stretch, 85));
+    label->setFont(font);
+}
+
+bool isEnter(const QKeyEvent* key) { return key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter; }
+
+// A push button whose caption wraps onto more lines when it is too long for
+// one, as the captions of the design expect; blanks are kept as they stand.
+class WrappingButton : public QPushButton {
+public:
+    WrappingButton(const QString& caption, QWidget* parent) : QPushButton(caption, parent) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QStylePainter painter(this);
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        const QString caption = option.text;
+        option.text.clear();
+        painter.drawControl(QStyle::CE_PushButton, option);
+        QRect area = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
+        if (option.state & (QStyle::State_Sunken | QStyle::State_On))
+            area.translate(style()->pixelMetric(QStyle::PM_ButtonShiftHorizontal, &option, this),
+                           style()->pixelMetric(QStyle::PM_ButtonShiftVertical, &option, this));
+        style()->drawItemText(&painter, area, Qt::AlignCenter | Qt::TextWordWrap, option.palette,
+                              isEnabled(), caption, QPalette::ButtonText);
+    }
+};
+
+// A frame drawn as the design's toolkit draws one: an etched border whose top
+// runs through the middle of the caption, the caption on the window colour.
+class ClassicFrame : public QGroupBox {
+public:
+    ClassicFrame(const QString& caption, QWidget* parent) : QGroupBox(caption, parent) {
+        // A frame is opaque: one that lies over another hides what is below.
+        setAutoFillBackground(true);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        QFontMetrics metrics(font());
+        const QPalette::ColorGroup group = isEnabled() ? QPalette::Active : QPalette::Disabled;
+        const int top = metrics.height() / 2;
+        QRect border = rect().adjusted(0, top, -2, -2);
+        p.setPen(palette().color(group, QPalette::Mid));
+        p.drawRect(border);
+        p.setPen(palette().color(group, QPalette::Light));
+        p.drawRect(border.translated(1, 1));
+        if (title().isEmpty()) return;
+        QRect text(7, 0, metrics.horizontalAdvance(title()) + 2, metrics.height());
+        p.fillRect(text, palette().color(group, QPalette::Window));
+        p.setPen(palette().color(group, QPalette::WindowText));
+        p.drawText(text.adjusted(1, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, title());
+    }
+};
+
+}  // namespace
+
+MainWindow::MainWindow(MainForm& form) : QWidget(nullptr), form_(form) {
+    setWindowTitle(fromUtf8(form_.caption));
+    setWindowIcon(dialIcon());
+    setFont(fontFor({}));
+    setFixedSize(ClientSize);
+
+    for (Control* control : form_.controls()) {
+        QWidget* parent = this;
+        if (control->parent()) {
+            auto it = widgets_.find(control->parent());
+            if (it != widgets_.end()) parent = it->second;
+        }
+        QWidget* w = createWidget(*control, parent);
+        widgets_[control] = w;
+        owners_[w] = control;
+        control->setObserver(this);
+    }
+    for (Control* control : form_.controls()) sync(*control);
+
+    // Keyboard order follows the design's tab indexes.
+    std::vector<Control*> order = form_.controls();
+    std::stable_sort(order.begin(), order.end(),
+                     [](const Control* a, const Control* b) { return a->tabIndex < b->tabIndex; });
+    for (size_t i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(widgets_[order[i - 1]], widgets_[order[i]]);
+    tabOrder_ = order;
+
+    refreshDefaultButton();
+}
+
+MainWindow::~MainWindow() {
+    for (Control* control : form_.controls()) control->setObserver(nullptr);
+    form_.onDeferredClose = nullptr;
+}
+
+QWidget* MainWindow::createWidget(Control& control, QWidget* parent) {
+    QWidget* widget = nullptr;
+    if (auto* frame = dynamic_cast<Frame*>(&control)) {
+        widget = new ClassicFrame(fromUtf8(frame->caption()), parent);
+    } else if (auto* button = dynamic_cast<Button*>(&control)) {
+        auto* w = new WrappingButton(fromUtf8(button->caption()), parent);
+        w->setAutoDefault(false);
+        connect(w, &QPushButton::clicked, this, [this, button] {
+            guarded([button] { button->press(); });
+            refreshDefaultButton();
+        });
+        w->installEventFilter(this);
+        widget = w;
+    } else if (auto* text = dynamic_cast<TextBox*>(&control)) {
+        auto* w = new QLineEdit(parent);
+        connect(w, &QLineEdit::textEdited, this,
+                [text](const QString& value) { text->setText(toUtf8(value)); });
+        w->installEventFilter(this);
+        widget = w;
+    } else if (auto* combo = dynamic_cast<ComboBox*>(&control)) {
+        auto* w = new QComboBox(parent);
+        w->setEditable(true);
+        w->setInsertPolicy(QComboBox::NoInsert);
+        w->setCompleter(nullptr);
+        w->setMaxVisibleItems(8);
+        connect(w, &QComboBox::activated, this, [this, combo](int index) {
+            guarded([combo, index] { combo->pick(index); });
+            sync(*combo);
+        });
+        connect(w->lineEdit(), &QLineEdit::textEdited, this,
+                [combo](const QString& value) { combo->setText(toUtf8(value)); });
+        // The line edit forwards focus to the combo, so its keys arrive here.
+        w->installEventFilter(this);
+        widget = w;
+    } else if (dynamic_cast<ListBox*>(&control)) {
+        auto* w = new QListWidget(parent);
+        w->installEventFilter(this);
+        widget = w;
+    } else if (auto* label = dynamic_cast<Label*>(&control)) {
+        auto* w = new QLabel(fromUtf8(label->caption()), parent);
+        w->setTextFormat(Qt::PlainText);
+        w->setWordWrap(true);
+        w->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        QPalette palette = w->palette();
+        QColor colour(label->foreColor.red, label->foreColor.green, label->foreColor.blue);
+        palette.setColor(QPalette::Active, QPalette::WindowText, colour);
+        palette.setColor(QPalette::Inactive, QPalette::WindowText, colour);
+        w->setPalette(palette);
+        widget = w;
+    } else if (dynamic_cast<ProgressBar*>(&control)) {
+        auto* w = new QProgressBar(parent);
+        w->setTextVisible(false);
+        widget = w;
+    } else if (auto* option = dynamic_cast<OptionButton*>(&control)) {
+        auto* w = new QRadioButton(fromUtf8(option->caption()), parent);
+        QButtonGroup*& group = groups_[arrayOf(*option)];
+        if (!group) group = new QButtonGroup(this);
+        group->addButton(w, option->index());
+        connect(w, &QRadioButton::clicked, this, [this, option] {
+            guarded([option] { option->press(); });
+            if (OptionArray* array = arrayOf(*option)) syncOptionArray(*array);
+            refreshDefaultButton();
+        });
+        w->installEventFilter(this);
+        widget = w;
+    } else {
+        widget = new QWidget(parent);
+    }
+    widget->setObjectName(fromUtf8(control.name()));
+    widget->setFont(fontFor(control.font));
+    if (auto* label = qobject_cast<QLabel*>(widget)) fitOneLineLabel(label, control.rect);
+    widget->setGeometry(control.rect.left, control.rect.top, control.rect.width, control.rect.height);
+    return widget;
+}
+
+QWidget* MainWindow::widgetFor(const Control& control) const {
+    auto it = widgets_.find(&control);
+    return it == widgets_.end() ? nullptr : it->second;
+}
+
+Control* MainWindow::controlFor(const QWidget* widget) const {
+    for (const QWidget* w = widget; w && w != this; w = w->parentWidget()) {
+        auto it = owners_.find(w);
+        if (it != owners_.end()) return it->second;
+    }
+    return nullptr;
+}
+
+void MainWindow::controlChanged(Control& control) {
+    sync(control);
+    refreshDefaultButton();
+}
+
+void MainWindow::refreshDefaultButton() {
+    Button* wanted = form_.defaultButton;
+    if (wanted == shownDefault_) return;
+    if (auto* old = qobject_cast<QPushButton*>(shownDefault_ ? widgetFor(*shownDefault_) : nullptr))
+        old->setDefault(false);
+    if (auto* now = qobject_cast<QPushButton*>(wanted ? widgetFor(*wanted) : nullptr)) now->setDefault(true);
+    shownDefault_ = wanted;
+}
+
+void MainWindow::syncOptionArray(OptionArray& array) {
+    auto it = groups_.find(&array);
+    if (it == groups_.end()) return;
+    QButtonGroup* group = it->second;
+    // An exclusive group cannot show "none selected"; lift it while setting.
+    group->setExclusive(false);
+    for (OptionButton* option : array.buttons()) {
+        if (!option) continue;
+        if (auto* w = qobject_cast<QRadioButton*>(widgetFor(*option))) {
+            QSignalBlocker block(w);
+            w->setChecked(option->value());
+        }
+    }
+    group->setExclusive(true);
+}
+
+namespace {
+
+// Brings a list widget's rows in line with the model's items, appending
+// when only new rows were added (the table transfers add one row at a time).
+template <class AddRow, class RowText, class Clear>
+void syncRows(const std::vector<std::string>& items, int count, RowText rowText, AddRow addRow, Clear clear) {
+    bool prefix = count <= static_cast<int>(items.size());
+    for (int i = 0; prefix && i < count; ++i)
+        if (rowText(i) != fromUtf8(items[static_cast<size_t>(i)])) prefix = false;
+    if (!prefix) {
+        clear();
+        count = 0;
+    }
+    for (size_t i = static_cast<size_t>(count); i < items.size(); ++i) addRow(fromUtf8(items[i]));
+}
+
+}  // namespace
+
+void MainWindow::sync(Control& control) {
+    QWidget* widget = widgetFor(control);
+    if (!widget) return;
+    QSignalBlocker block(widget);
+    widget->setEnabled(control.enabled());
+    widget->setVisible(control.visible());
+
+    if (auto* text = dynamic_cast<TextBox*>(&control)) {
+        auto* w = static_cast<QLineEdit*>(widget);
+        QString value = fromUtf8(text->text());
+        if (w->text() != value) w->setText(value);
+    } else if (auto* combo = dynamic_cast<ComboBox*>(&control)) {
+        auto* w = static_cast<QComboBox*>(widget);
+        QSignalBlocker blockEdit(w->lineEdit());
+        syncRows(
+            combo->items(), w->count(), [w](int i) { return w->itemText(i); },
+            [w](const QString& row) { w->addItem(row); }, [w] { w->clear(); });
+        if (w->currentIndex() != combo->listIndex()) w->setCurrentIndex(combo->listIndex());
+        QString value = fromUtf8(combo->text());
+        if (w->currentText() != value) w->setEditText(value);
+    } else if (auto* list = dynamic_cast<ListBox*>(&control)) {
+        auto* w = static_cast<QListWidget*>(widget);
+        syncRows(
+            list->items(), w->count(), [w](int i) { return w->item(i)->text(); },
+            [w](const QString& row) { w->addItem(row); }, [w] { w->clear(); });
+    } else if (auto* label = dynamic_cast<Label*>(&control)) {
+        auto* w = static_cast<QLabel*>(widget);
+        QString value = fromUtf8(label->caption());
+        if (w->text() != value) w->setText(value);
+    } else if (auto* bar = dynamic_cast<ProgressBar*>(&control)) {
+        auto* w = static_cast<QProgressBar*>(widget);
+        // A range of 0..0 would make Qt show a busy animation instead.
+        w->setRange(0, std::max(bar->max(), 1));
+        w->setValue(bar->value());
+    } else if (auto* option = dynamic_cast<OptionButton*>(&control)) {
+        if (OptionArray* array = arrayOf(*option)) syncOptionArray(*array);
+    }
+}
+
+OptionArray* MainWindow::arrayOf(const OptionButton& option) const {
+    for (OptionArray* array : {&form_.Option2, &form_.Option4})
+        for (OptionButton* b : array->buttons())
+            if (b == &option) return array;
+    return nullptr;
+}
+
+void MainWindow::guarded(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const std::exception& e) {
+        QMessageBox::critical(this, fromUtf8(AppTitle), QString::fromUtf8(e.what()));
+    }
+}
+
+bool MainWindow::clickDefaultButton() {
+    Button* button = form_.defaultButton;
+    if (!button || !button->usable()) return false;
+    auto* w = qobject_cast<QPushButton*>(widgetFor(*button));
+    if (!w) return false;
+    w->click();
+    return true;
+}
+
+bool MainWindow::filterTypedKey(Control& control, QKeyEvent* key) {
+    if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) return false;
+    KeyHandler* handler = nullptr;
+    QLineEdit* edit = nullptr;
+    if (auto* text = dynamic_cast<TextBox*>(&control)) {
+        handler = &text->onKeyPress;
+        edit = qobject_cast<QLineEdit*>(widgetFor(control));
+    } else if (auto* combo = dynamic_cast<ComboBox*>(&control)) {
+        handler = &combo->onKeyPress;
+        if (auto* w = qobject_cast<QComboBox*>(widgetFor(control))) edit = w->lineEdit();
+    }
+    if (!edit) return false;
+
+    auto runHandler = [&](int code) {
+        if (*handler) guarded([&] { (*handler)(code); });
+        refreshDefaultButton();
+        return code;
+    };
+
+    if (isEnter(key)) {
+        // A single-line box does not take Enter: with a usable default button
+        // Enter is that button's click and the box sees no key; otherwise the
+        // box's key handler gets character 13. Qt itself has nothing to do.
+        if (!clickDefaultButton()) runHandler(13);
+        return true;
+    }
+    if (key->key() == Qt::Key_Backspace) return runHandler(8) != 8;
+
+    QList<uint> typed = key->text().toUcs4();
+    if (typed.isEmpty() || (typed.size() == 1 && typed.front() == 127)) return false;
+    QList<uint> kept;
+    for (uint ch : typed) {
+        int code = runHandler(static_cast<int>(ch));
+        if (code != 0) kept.push_back(static_cast<uint>(code));
+    }
+    if (kept == typed) return false;  // unchanged: the box applies the key itself
+    // Some characters were dropped or replaced: apply what is left by hand.
+    QString rest;
+    for (uint ch : kept)
+        if (ch >= 32 && ch != 127) rest += QString::fromUcs4(reinterpret_cast<const char32_t*>(&ch), 1);
+    if (!rest.isEmpty()) {
+        edit->insert(rest);
+        if (auto* text = dynamic_cast<TextBox*>(&control)) text->setText(toUtf8(edit->text()));
+        if (auto* combo = dynamic_cast<ComboBox*>(&control)) combo->setText(toUtf8(edit->text()));
+    }
+    return true;
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress) return QWidget::eventFilter(watched, event);
+    Control* control = controlFor(qobject_cast<QWidget*>(watched));
+    if (!control) return false;
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (dynamic_cast<TextBox*>(control) || dynamic_cast<ComboBox*>(control)) return filterTypedKey(*control, key);
+    if (!isEnter(key) || (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) return false;
+    if (auto* button = dynamic_cast<Button*>(control)) {
+        // A button with the focus takes Enter itself.
+        if (auto* w = qobject_cast<QPushButton*>(widgetFor(*button))) w->click();
+        return true;
+    }
+    return clickDefaultButton();
+}
+
+void MainWindow::centreOnScreen() {
+    QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+    if (!s) return;
+    QRect area = s->availableGeometry();
+    move(area.left() + (area.width() - MainForm::OuterWidth) / 2,
+         area.top() + (area.height() - MainForm::OuterHeight) / 2);
+}
+
+void MainWindow::focusFirstControl() {
+    for (Control* control : tabOrder_) {
+        QWidget* w = widgetFor(*control);
+        if (w && control->usable() && (w->focusPolicy() & Qt::TabFocus)) {
+            w->setFocus(Qt::TabFocusReason);
+            return;
+        }
+    }
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!focusSet_) {
+        focusSet_ = true;
+        focusFirstControl();
+    }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (form_.requestClose()) {
+        event->accept();
+        return;
+    }
+    // An operation is still running: it stops at its next wait, and the
+    // window goes once it has unwound.
+    event->ignore();
+    form_.onDeferredClose = [this] { QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection); };
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (size() == ClientSize || restoringSize_) return;
+    // The window keeps its design size; a minimized, maximized or full-screen
+    // window is left alone.
+    restoringSize_ = true;
+    QTimer::singleShot(0, this, [this] {
+        restoringSize_ = false;
+        if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) return;
+        if (size() != ClientSize) resize(ClientSize);
+    });
+}
+
+void MainWindow::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    if (!painted_) {
+        painted_ = true;
+        emit firstPainted();
+    }
+}
+
+}  // namespace qv

@@ -1,0 +1,75 @@
+// The real window: one fixed-size top-level widget that mirrors the controls
+// of MainForm into Qt widgets and hands the user's clicks and keys back to the
+// model controls.
+#pragma once
+
+#include <QWidget>
+
+#include <unordered_map>
+#include <vector>
+
+#include "app/main_form.h"
+
+class QButtonGroup;
+
+namespace qv {
+
+class MainWindow : public QWidget, public ControlObserver {
+    Q_OBJECT
+
+public:
+    explicit MainWindow(MainForm& form);
+    ~MainWindow() override;
+
+    // The widget that shows a control (nullptr for a control not shown here).
+    QWidget* widgetFor(const Control& control) const;
+    // The control a widget (or one of its inner widgets) belongs to.
+    Control* controlFor(const QWidget* widget) const;
+
+    // Places the window in the middle of its screen.
+    void centreOnScreen();
+
+    void controlChanged(Control& control) override;
+
+    // Shows the default button as such while MainForm::defaultButton names it.
+    void refreshDefaultButton();
+
+signals:
+    // Emitted once, after the window was painted for the first time.
+    void firstPainted();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QWidget* createWidget(Control& control, QWidget* parent);
+    void sync(Control& control);
+    void syncOptionArray(OptionArray& array);
+    // Runs a user action on the model; an error that escapes the handlers is
+    // shown instead of being thrown through the event loop.
+    void guarded(const std::function<void()>& action);
+    // The key rule of text and drop-down boxes; true when the event is eaten.
+    bool filterTypedKey(Control& control, QKeyEvent* key);
+    // Enter in a control that does not take Enter: the default button's click.
+    bool clickDefaultButton();
+    // Gives the focus to the usable control first in the tab order.
+    void focusFirstControl();
+    // The option array an option button belongs to.
+    OptionArray* arrayOf(const OptionButton& option) const;
+
+    MainForm& form_;
+    std::unordered_map<const Control*, QWidget*> widgets_;
+    std::unordered_map<const QWidget*, Control*> owners_;
+    std::unordered_map<const OptionArray*, QButtonGroup*> groups_;
+    std::vector<Control*> tabOrder_;
+    Button* shownDefault_ = nullptr;
+    bool painted_ = false;
+    bool restoringSize_ = false;
+    bool focusSet_ = false;
+};
+
+}  // namespace qv

@@ -1,0 +1,399 @@
+// The real window on Qt's offscreen platform: layout, mirroring of the model
+// controls, and the user's clicks and keys reaching the handlers.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFont>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QWindow>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+#include "app/main_form.h"
+#include "platform/qt/main_window.h"
+#include "platform/qt/qt_toolkit.h"
+
+namespace qv {
+namespace {
+
+class NoPort : public SerialPort {
+public:
+    void setPortNumber(int n) override { number = n; }
+    int portNumber() const override { return number; }
+    void setSettings(const std::string& s) override { text = s; }
+    const std::string& settings() const override { return text; }
+    void open() override { throw SerialError(SerialError::InvalidPort, "no serial port in this test"); }
+    void close() override {}
+    bool isOpen() const override { return false; }
+    void write(const std::string&) override { throw SerialError(8012, "port not open"); }
+    std::string readAvailable() override { return {}; }
+    bool waitReadable(int) override { return false; }
+    int number = 0;
+    std::string text;
+};
+
+// Runs `action` on the modal widget that a call is about to show, from the
+// event loop of that widget.
+void onNextModal(std::function<void(QWidget*)> action) {
+    auto* timer = new QTimer;
+    timer->setInterval(20);
+    QObject::connect(timer, &QTimer::timeout, [timer, action] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            timer->stop();
+            timer->deleteLater();
+            action(modal);
+        }
+    });
+    timer->start();
+}
+
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ui.attach(&window);
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    }
+
+    template <class W>
+    W* widget(const Control& c) {
+        return qobject_cast<W*>(window.widgetFor(c));
+    }
+
+    QTemporaryDir dir;
+    QtToolkit ui{dir.path().toStdString()};
+    NoPort port;
+    SystemClock clock;
+    FileSystem files;
+    Platform platform{ui, port, clock, files};
+    MainForm form{platform};
+    MainWindow window{form};
+};
+
+QRect rectOf(const Rect& r) { return {r.left, r.top, r.width, r.height}; }
+
+TEST_F(WindowTest, WindowHasDesignSizeCaptionAndKeepsItsSize) {
+    EXPECT_EQ(window.size(), QSize(782, 499));
+    EXPECT_EQ(window.windowTitle(), QString::fromUtf8(form.caption));
+    EXPECT_TRUE(window.windowTitle().startsWith(QString::fromUtf8("Morvelaine\u00ae Quorvel")));
+    EXPECT_FALSE(window.windowIcon().isNull());
+
+    window.resize(900, 600);
+    EXPECT_EQ(window.size(), QSize(782, 499));
+    // A size forced from outside (as a window manager may do) is put back.
+    window.windowHandle()->resize(900, 600);
+    QTest::qWait(50);
+    EXPECT_EQ(window.size(), QSize(782, 499));
+    window.showMinimized();
+    QTest::qWait(20);
+    window.showNormal();
+    QTest::qWait(20);
+    EXPECT_EQ(window.size(), QSize(782, 499));
+}
+
+TEST_F(WindowTest, ControlsSitInTheirContainersAtDesignPositions) {
+    QWidget* frame4 = window.widgetFor(form.Frame4);
+    ASSERT_NE(frame4, nullptr);
+    EXPECT_EQ(frame4->parentWidget(), &window);
+    EXPECT_EQ(frame4->geometry(), QRect(6, 184, 769, 217));
+
+    auto* list2 = widget<QListWidget>(form.List2);
+    ASSERT_NE(list2, nullptr);
+    EXPECT_EQ(list2->parentWidget(), window.widgetFor(form.Frame5));
+    EXPECT_EQ(list2->geometry(), QRect(92, 18, 275, 160));
+
+    auto* detect = widget<QPushButton>(form.cmdDetectZov);
+    ASSERT_NE(detect, nullptr);
+    EXPECT_EQ(detect->parentWidget(), window.widgetFor(form.Frame3));
+    EXPECT_EQ(detect->geometry(), QRect(212, 24, 103, 25));
+    EXPECT_EQ(detect->text(), QStringLiteral("Detect Unit"));
+
+    for (Control* c : form.controls()) {
+        QWidget* w = window.widgetFor(*c);
+        ASSERT_NE(w, nullptr) << c->name();
+        EXPECT_EQ(w->geometry(), rectOf(c->rect)) << c->name();
+        EXPECT_EQ(window.controlFor(w), c) << c->name();
+    }
+
+    // Barometric Mode lies above Program Setup.
+    QObjectList top = window.children();
+    EXPECT_GT(top.indexOf(window.widgetFor(form.Frame12)), top.indexOf(window.widgetFor(form.Frame13)));
+    EXPECT_EQ(window.controlFor(widget<QComboBox>(form.Combo1)->lineEdit()), &form.Combo1);
+}
+
+TEST_F(WindowTest, FontsAndColoursFollowTheDesign) {
+    QFont outer = window.widgetFor(form.Frame10)->font();
+    EXPECT_DOUBLE_EQ(outer.pointSizeF(), 9.75);
+    EXPECT_TRUE(outer.bold());
+    QFont inner = window.widgetFor(form.Combo1)->font();
+    EXPECT_DOUBLE_EQ(inner.pointSizeF(), 8.25);
+    EXPECT_TRUE(inner.bold());
+    // A control inside a bold frame keeps the window's regular font.
+    QFont plain = window.widgetFor(form.cmdReadCurrentValues)->font();
+    EXPECT_DOUBLE_EQ(plain.pointSizeF(), 8.25);
+    EXPECT_FALSE(plain.bold());
+    EXPECT_EQ(widget<QLabel>(form.Label2)->palette().color(QPalette::Active, QPalette::WindowText),
+              QColor(128, 0, 128));
+}
+
+TEST_F(WindowTest, EnabledStateOfFramesReachesTheirWidgets) {
+    EXPECT_FALSE(window.widgetFor(form.cmdReadCurrentValues)->isEnabled());
+    EXPECT_FALSE(window.widgetFor(form.Text1)->isEnabled());
+    EXPECT_TRUE(window.widgetFor(form.cmdDetectZov)->isEnabled());
+
+    form.DisableFrames();
+    EXPECT_FALSE(window.widgetFor(form.cmdDetectZov)->isEnabled());
+    EXPECT_FALSE(window.widgetFor(form.Command12)->isEnabled());
+    form.EnableFrames();
+    for (Control* c : form.controls()) EXPECT_TRUE(window.widgetFor(*c)->isEnabled()) << c->name();
+    form.Frame3.setEnabled(false);
+    EXPECT_FALSE(window.widgetFor(form.Combo2)->isEnabled());
+    form.Frame12.setVisible(false);
+    EXPECT_TRUE(window.widgetFor(form.Command12)->isHidden() || !window.widgetFor(form.Frame12)->isVisible());
+}
+
+TEST_F(WindowTest, ModelChangesShowInTheWidgets) {
+    form.Label2.setCaption("Reading table from unit...");
+    EXPECT_EQ(widget<QLabel>(form.Label2)->text(), QStringLiteral("Reading table from unit..."));
+
+    auto* list = widget<QListWidget>(form.List2);
+    form.List2.addItem(" 20  1.0123");
+    form.List2.addItem("-40  .9876");
+    ASSERT_EQ(list->count(), 2);
+    EXPECT_EQ(list->item(1)->text(), QStringLiteral("-40  .9876"));
+    form.List2.clear();
+    form.List2.addItem(" 7  1");
+    ASSERT_EQ(list->count(), 1);
+    EXPECT_EQ(list->item(0)->text(), QStringLiteral(" 7  1"));
+
+    // A drop-down box's text stands apart from its list.
+    auto* combo = widget<QComboBox>(form.Combo1);
+    form.Combo1.setText("5");
+    form.Combo1.addItem(" 5");
+    EXPECT_EQ(combo->count(), 1);
+    EXPECT_EQ(combo->currentText(), QStringLiteral("5"));
+
+    auto* bar = widget<QProgressBar>(form.ProgressBar1);
+    form.ProgressBar1.setMax(180);
+    form.ProgressBar1.setValue(45);
+    EXPECT_EQ(bar->maximum(), 180);
+    EXPECT_EQ(bar->value(), 45);
+
+    form.Option4_0.setValue(true);
+    EXPECT_TRUE(widget<QRadioButton>(form.Option4_0)->isChecked());
+    form.Option4_0.setValue(false);
+    EXPECT_FALSE(widget<QRadioButton>(form.Option4_0)->isChecked());
+    EXPECT_FALSE(widget<QRadioButton>(form.Option4_1)->isChecked());
+}
+
+TEST_F(WindowTest, ClicksRunTheModelHandlers) {
+    int clicks = 0;
+    form.Command12.onClick = [&] { ++clicks; };
+    QTest::mouseClick(widget<QPushButton>(form.Command12), Qt::LeftButton);
+    EXPECT_EQ(clicks, 1);
+
+    int reads = 0;
+    form.cmdReadCurrentValues.onClick = [&] { ++reads; };
+    QTest::mouseClick(widget<QPushButton>(form.cmdReadCurrentValues), Qt::LeftButton);
+    EXPECT_EQ(reads, 0);  // its frame is disabled
+
+    form.EnableFrames();
+    std::vector<int> picked;
+    form.Option2.onClick = [&](int index) { picked.push_back(index); };
+    QTest::mouseClick(widget<QRadioButton>(form.Option2_0), Qt::LeftButton);
+    EXPECT_EQ(picked, std::vector<int>{0});
+    EXPECT_TRUE(form.Option2_0.value());
+    EXPECT_FALSE(form.Option2_1.value());
+    EXPECT_FALSE(widget<QRadioButton>(form.Option2_1)->isChecked());
+
+    auto* unit = widget<QComboBox>(form.cboTableTempUnit);
+    emit unit->activated(2);
+    EXPECT_EQ(form.cboTableTempUnit.listIndex(), 2);
+    EXPECT_EQ(form.cboTableTempUnit.text(), "    \u00b0R");
+    EXPECT_EQ(unit->currentText(), QString::fromUtf8("    \u00b0R"));
+}
+
+TEST_F(WindowTest, NumericBoxTakesOnlyNumberCharacters) {
+    form.EnableFrames();
+    auto* box = widget<QLineEdit>(form.txt12HourTemp);
+    QTest::keyClicks(box, "a");
+    EXPECT_EQ(box->text(), QString());
+    EXPECT_EQ(form.txt12HourTemp.text(), "");
+    EXPECT_EQ(ui.beeps(), 1);
+
+    QTest::keyClicks(box, "-12.5");
+    EXPECT_EQ(box->text(), QStringLiteral("-12.5"));
+    EXPECT_EQ(form.txt12HourTemp.text(), "-12.5");
+    EXPECT_EQ(ui.beeps(), 1);
+
+    QTest::keyClick(box, Qt::Key_Backspace);
+    EXPECT_EQ(box->text(), QStringLiteral("-12.5"));
+    EXPECT_EQ(ui.beeps(), 2);
+
+    // Typing into a drop-down box changes nothing and does not beep.
+    auto* combo = widget<QComboBox>(form.Combo2);
+    form.Combo2.setText("9600");
+    QTest::keyClicks(combo, "7x");
+    EXPECT_EQ(combo->currentText(), QStringLiteral("9600"));
+    EXPECT_EQ(form.Combo2.text(), "9600");
+    EXPECT_EQ(ui.beeps(), 2);
+}
+
+TEST_F(WindowTest, EnterClicksTheDefaultButtonWhileThereIsOne) {
+    auto* detect = widget<QPushButton>(form.cmdDetectZov);
+    EXPECT_TRUE(detect->isDefault());
+    int detects = 0;
+    form.cmdDetectZov.onClick = [&] {
+        ++detects;
+        form.defaultButton = nullptr;
+    };
+    QTest::keyClick(widget<QComboBox>(form.Combo1), Qt::Key_Return);
+    EXPECT_EQ(detects, 1);
+    EXPECT_FALSE(detect->isDefault());
+    QTest::keyClick(widget<QComboBox>(form.Combo1), Qt::Key_Return);
+    EXPECT_EQ(detects, 1);
+}
+
+TEST_F(WindowTest, EnterReachesTheKeyHandlerOnlyWithoutDefaultButton) {
+    form.EnableFrames();
+    std::vector<int> keys;
+    form.Text1.onKeyPress = [&](int& k) { keys.push_back(k); };
+    int detects = 0;
+    form.cmdDetectZov.onClick = [&] { ++detects; };
+    auto* text = widget<QLineEdit>(form.Text1);
+    QTest::keyClick(text, Qt::Key_Return);
+    EXPECT_EQ(detects, 1);
+    EXPECT_TRUE(keys.empty());
+
+    form.defaultButton = nullptr;
+    QTest::keyClicks(text, "x");
+    QTest::keyClick(text, Qt::Key_Return);
+    EXPECT_EQ(detects, 1);
+    EXPECT_EQ(keys, (std::vector<int>{'x', 13}));
+    EXPECT_EQ(form.Text1.text(), "x");
+}
+
+TEST_F(WindowTest, FocusMapsBetweenControlsAndWidgets) {
+    window.activateWindow();
+    ui.setFocus(form.Combo3);
+    EXPECT_EQ(ui.focus(), &form.Combo3);
+    // Tab walks the tab indexes: Unit ID (13), Baud (14), Port (15).
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(ui.focus(), &form.Combo2);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(ui.focus(), &form.Combo1);
+}
+
+TEST_F(WindowTest, MessageBoxShowsTextTitleIconAndReturnsTheAnswer) {
+    const std::string text = " Table has more than 180 lines. Please verify... ";
+    QString seenText, seenTitle;
+    QMessageBox::Icon seenIcon = QMessageBox::NoIcon;
+    onNextModal([&](QWidget* w) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        ASSERT_NE(box, nullptr);
+        seenText = box->text();
+        seenTitle = box->windowTitle();
+        seenIcon = box->icon();
+        box->button(QMessageBox::No)->click();
+    });
+    EXPECT_EQ(ui.messageBox(text, "File", Buttons::YesNo, Icon::Exclamation), Answer::No);
+    EXPECT_EQ(seenText, QString::fromStdString(text));
+    EXPECT_EQ(seenTitle, QStringLiteral("File"));
+    EXPECT_EQ(seenIcon, QMessageBox::Warning);
+
+    onNextModal([&](QWidget* w) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        ASSERT_NE(box, nullptr);
+        seenIcon = box->icon();
+        box->button(QMessageBox::Yes)->click();
+    });
+    EXPECT_EQ(ui.messageBox("Replace?", "File", Buttons::YesNo, Icon::Stop), Answer::Yes);
+    EXPECT_EQ(seenIcon, QMessageBox::Critical);
+}
+
+TEST_F(WindowTest, SaveDialogReturnsTheChosenPathWithoutItsOwnOverwriteQuestion) {
+    const std::string folder = dir.path().toStdString();
+    { std::ofstream(folder + "/PRR Table 03-04-2024 .TXT") << "old"; }
+    auto before = std::filesystem::current_path();
+    QStringList filters;
+    onNextModal([&](QWidget* w) {
+        auto* dialog = qobject_cast<QFileDialog*>(w);
+        ASSERT_NE(dialog, nullptr);
+        filters = dialog->nameFilters();
+        QMetaObject::invokeMethod(dialog, "accept");
+        // Anything modal now would be a question of the dialog's own.
+        QTimer::singleShot(300, [] {
+            if (QWidget* extra = QApplication::activeModalWidget()) {
+                ADD_FAILURE() << "unexpected modal window " << extra->windowTitle().toStdString();
+                extra->close();
+            }
+        });
+    });
+    FileDialogResult r = ui.showSave({"All Files (*.*) |*.*", "PRR Table 03-04-2024 .TXT", 0,
+                                      "Enter a Pressure Reduction Ratio File name", folder});
+    std::filesystem::current_path(before);
+    EXPECT_TRUE(r.confirmed);
+    EXPECT_EQ(std::filesystem::path(r.fileName), std::filesystem::path(folder) / "PRR Table 03-04-2024 .TXT");
+    EXPECT_EQ(r.filterIndex, 1);
+    EXPECT_EQ(filters, QStringList{QStringLiteral("All Files (*.*) (*)")});
+
+    onNextModal([](QWidget* w) { qobject_cast<QDialog*>(w)->reject(); });
+    r = ui.showOpen({"Pressure Reduction Ratio Files (*.*) |*.*", "table.txt", 1, "Select", folder});
+    EXPECT_FALSE(r.confirmed);
+    EXPECT_EQ(r.fileName, "table.txt");
+    EXPECT_EQ(r.filterIndex, 1);
+}
+
+TEST_F(WindowTest, ClosingWaitsForTheRunningOperation) {
+    bool visibleAfterClose = false;
+    form.Command12.onClick = [&] {
+        form.dispatch([&] {
+            window.close();
+            visibleAfterClose = window.isVisible();
+        });
+    };
+    QTest::mouseClick(widget<QPushButton>(form.Command12), Qt::LeftButton);
+    EXPECT_TRUE(visibleAfterClose);
+    EXPECT_TRUE(form.closing());
+    QTest::qWait(20);
+    EXPECT_FALSE(window.isVisible());
+}
+
+TEST_F(WindowTest, ClosingWhenIdleRunsTheShutdownStepAtOnce) {
+    const std::string settings = dir.path().toStdString() + "/" + SettingsFileName;
+    { std::ofstream(settings) << "1\r\n9600\r\n01\r\n\r\n0\r\n"; }
+    form.PortNumber = "4";
+    window.close();
+    EXPECT_FALSE(window.isVisible());
+    std::ifstream in(settings);
+    std::string first;
+    std::getline(in, first);
+    EXPECT_EQ(first, "4\r");
+}
+
+}  // namespace
+}  // namespace qv
+
+int main(int argc, char** argv) {
+    // The tests draw offscreen unless told otherwise (test discovery at build
+    // time runs without the test environment).
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
