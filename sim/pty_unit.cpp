@@ -1,0 +1,285 @@
+#include "sim/pty_unit.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <deque>
+#include <optional>
+#include <stdexcept>
+
+namespace qv::sim {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Seconds = std::chrono::duration<double>;
+
+constexpr auto PieceGap = std::chrono::milliseconds(50);
+
+speed_t speedOf(int baud) {
+    switch (baud) {
+        case 300: return B300;
+        case 600: return B600;
+        case 1200: return B1200;
+        case 2400: return B2400;
+        case 4800: return B4800;
+        case 9600: return B9600;
+        case 19200: return B19200;
+        case 38400: return B38400;
+        case 57600: return B57600;
+        case 115200: return B115200;
+        default: return B9600;
+    }
+}
+
+int baudOf(speed_t s) {
+    switch (s) {
+        case B300: return 300;
+        case B600: return 600;
+        case B1200: return 1200;
+        case B2400: return 2400;
+        case B4800: return 4800;
+        case B9600: return 9600;
+        case B19200: return 19200;
+        case B38400: return 38400;
+        case B57600: return 57600;
+        case B115200: return 115200;
+        default: return 0;
+    }
+}
+
+std::runtime_error failure(const std::string& what) {
+    return std::runtime_error(what + ": " + std::strerror(errno));
+}
+
+struct Timed {
+    Clock::time_point due;
+    char c;
+};
+
+}  // namespace
+
+PtyUnit::PtyUnit(const std::string& folder, UnitConfig cfg, int port) : model_(std::move(cfg)) {
+    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master_ < 0) throw failure("posix_openpt");
+    try {
+        if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0) throw failure("grantpt/unlockpt");
+        char name[128];
+        if (::ptsname_r(master_, name, sizeof name) != 0) throw failure("ptsname_r");
+        slavePath_ = name;
+        slave_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (slave_ < 0) throw failure("open " + slavePath_);
+        termios t{};
+        if (::tcgetattr(slave_, &t) != 0) throw failure("tcgetattr");
+        ::cfmakeraw(&t);
+        t.c_cflag |= CLOCAL | CREAD;
+        ::cfsetispeed(&t, speedOf(model_.config().baud));
+        ::cfsetospeed(&t, speedOf(model_.config().baud));
+        if (::tcsetattr(slave_, TCSANOW, &t) != 0) throw failure("tcsetattr");
+        ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
+        if (::pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) throw failure("pipe2");
+
+        std::string base = (folder.empty() ? std::string(".") : folder) + "/COM";
+        if (port > 0) {
+            linkPath_ = base + std::to_string(port);
+            struct stat st{};
+            if (::lstat(linkPath_.c_str(), &st) == 0) {
+                if (!S_ISLNK(st.st_mode)) throw std::runtime_error(linkPath_ + " exists and is not a link");
+                ::unlink(linkPath_.c_str());
+            }
+            if (::symlink(slavePath_.c_str(), linkPath_.c_str()) != 0) throw failure("symlink " + linkPath_);
+            port_ = port;
+        } else {
+            for (int n = 1; n <= 255 && port_ == 0; ++n) {
+                std::string path = base + std::to_string(n);
+                if (::symlink(slavePath_.c_str(), path.c_str()) == 0) {
+                    port_ = n;
+                    linkPath_ = path;
+                } else if (errno != EEXIST) {
+                    throw failure("symlink " + path);
+                }
+            }
+            if (port_ == 0) throw std::runtime_error("no free COM<N> name in " + folder);
+        }
+    } catch (...) {
+        closeFds();
+        throw;
+    }
+    thread_ = std::thread([this] { run(); });
+}
+
+PtyUnit::~PtyUnit() {
+    stop();
+    closeFds();
+    if (!linkPath_.empty()) {
+        char target[256];
+        ssize_t n = ::readlink(linkPath_.c_str(), target, sizeof target - 1);
+        if (n >= 0 && std::string(target, static_cast<std::size_t>(n)) == slavePath_) ::unlink(linkPath_.c_str());
+    }
+}
+
+void PtyUnit::closeFds() {
+    for (int* fd : {&master_, &slave_, &wake_[0], &wake_[1]}) {
+        if (*fd >= 0) ::close(*fd);
+        *fd = -1;
+    }
+}
+
+void PtyUnit::stop() {
+    if (!thread_.joinable()) return;
+    char c = 0;
+    [[maybe_unused]] ssize_t n = ::write(wake_[1], &c, 1);
+    thread_.join();
+}
+
+std::vector<std::string> PtyUnit::received() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return model_.received();
+}
+
+void PtyUnit::withModel(const std::function<void(UnitModel&)>& fn) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    fn(model_);
+}
+
+int PtyUnit::lineBaud() const {
+    termios t{};
+    if (slave_ < 0 || ::tcgetattr(slave_, &t) != 0) return 0;
+    return baudOf(::cfgetispeed(&t));
+}
+
+void PtyUnit::run() {
+    std::deque<Timed> rx;  // characters still crossing the line to the unit
+    std::deque<Timed> tx;  // reply characters not yet sent
+    Clock::time_point rxFree{}, txFree{};
+    std::string lineBuf;
+    bool masterHup = false;
+
+    auto charTime = [](bool paced, int baud) {
+        return paced && baud > 0 ? std::chrono::duration_cast<Clock::duration>(Seconds(10.0 / baud))
+                                 : Clock::duration::zero();
+    };
+
+    // Hands one complete line to the unit; false when the unit hung up.
+    auto dispatch = [&](const std::string& line, Clock::time_point done) {
+        int baud = lineBaud();
+        std::optional<std::string> reply;
+        bool paced;
+        int pieces;
+        double delay;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            UnitConfig& cfg = model_.config();
+            if (baud != cfg.baud) return true;  // noise at the wrong speed
+            const Faults& f = cfg.faults;
+            if (f.hangupAfter >= 0 && model_.answered() >= f.hangupAfter) {
+                ::close(master_);
+                ::close(slave_);
+                master_ = slave_ = -1;
+                hungUp_ = true;
+                return false;
+            }
+            reply = model_.handle(line);
+            paced = cfg.paced;
+            pieces = f.pieces;
+            delay = f.replyDelay;
+        }
+        if (!reply || reply->empty()) return true;
+        auto step = charTime(paced, baud);
+        auto t = std::max(done, txFree) + std::chrono::duration_cast<Clock::duration>(Seconds(std::max(0.0, delay)));
+        std::size_t n = reply->size();
+        std::size_t parts = pieces > 1 ? std::min<std::size_t>(static_cast<std::size_t>(pieces), n) : 1;
+        for (std::size_t i = 0; i < n; ++i) {
+            // Piece k holds the characters [k*n/parts, (k+1)*n/parts).
+            if (i > 0 && (i * parts) / n != ((i - 1) * parts) / n) t += PieceGap;
+            t += step;
+            tx.push_back({t, (*reply)[i]});
+        }
+        txFree = t;
+        return true;
+    };
+
+    while (true) {
+        auto now = Clock::now();
+        while (!rx.empty() && rx.front().due <= now) {
+            char c = rx.front().c;
+            auto due = rx.front().due;
+            rx.pop_front();
+            if (c == '\n') {
+                std::string line;
+                line.swap(lineBuf);
+                if (!dispatch(line, due)) return;
+            } else {
+                lineBuf += c;
+            }
+        }
+        std::string chunk;
+        for (const Timed& t : tx) {
+            if (t.due > now) break;
+            chunk += t.c;
+        }
+        if (!chunk.empty()) {
+            ssize_t n = ::write(master_, chunk.data(), chunk.size());
+            if (n > 0) tx.erase(tx.begin(), tx.begin() + n);
+            else if (n < 0 && errno != EAGAIN && errno != EINTR) tx.clear();
+        }
+
+        // Sleep until the next character is due, the program writes, or stop().
+        bool writeBlocked = !chunk.empty() && !tx.empty() && tx.front().due <= now;
+        std::optional<Clock::time_point> next;
+        if (!rx.empty()) next = rx.front().due;
+        if (!tx.empty() && !writeBlocked) next = next ? std::min(*next, tx.front().due) : tx.front().due;
+        if (masterHup) {
+            auto retry = now + std::chrono::milliseconds(50);
+            next = next ? std::min(*next, retry) : retry;
+        }
+        timespec ts{};
+        timespec* timeout = nullptr;
+        if (next) {
+            auto left = std::max(Clock::duration::zero(), *next - Clock::now());
+            auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+            ts.tv_sec = static_cast<time_t>(ns / 1000000000);
+            ts.tv_nsec = static_cast<long>(ns % 1000000000);
+            timeout = &ts;
+        }
+        pollfd fds[2] = {{wake_[0], POLLIN, 0},
+                         {master_, static_cast<short>((masterHup ? 0 : POLLIN) | (writeBlocked ? POLLOUT : 0)), 0}};
+        int r = ::ppoll(fds, 2, timeout, nullptr);
+        if (r < 0 && errno != EINTR) return;
+        if (fds[0].revents) return;
+        masterHup = false;
+        if (fds[1].revents & POLLIN) {
+            char buf[1024];
+            auto arrived = Clock::now();
+            bool paced;
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                paced = model_.config().paced;
+            }
+            auto step = charTime(paced, lineBaud());
+            while (true) {
+                ssize_t n = ::read(master_, buf, sizeof buf);
+                if (n <= 0) break;
+                for (ssize_t i = 0; i < n; ++i) {
+                    rxFree = std::max(rxFree, arrived) + step;
+                    rx.push_back({rxFree, buf[i]});
+                }
+            }
+        } else if (fds[1].revents & (POLLHUP | POLLERR)) {
+            // No slave descriptor open (cannot happen while the unit holds
+            // its own); wait a little rather than spin on the condition.
+            masterHup = true;
+        }
+    }
+}
+
+}  // namespace qv::sim
