@@ -1,7 +1,91 @@
+// "Get Table from Unit": reads the unit's table line by line into List2.
+#include <algorithm>
+
 #include "app/main_form.h"
+#include "table/table_lines.h"
+#include "table/table_messages.h"
 
 namespace qv {
 
-void MainForm::Command4_Click() {}
+namespace {
+
+constexpr int ReadProgressMax = 180;
+constexpr int ReadLimitSec = 2;
+
+}  // namespace
+
+void MainForm::Command4_Click() {
+    ProgressBar1.setMax(ReadProgressMax);
+    ProgressBar1.setValue(0);
+    DisableFrames();
+    Frame3.setEnabled(false);
+
+    VerifyCommunication();
+    if (CommOK == 1) {
+        bool failed = false;
+        try {
+            List2.clear();
+            ui.doEvents();
+            Stat1("Reading table from unit...");
+            LineIndex = 1;
+            for (;;) {
+                ui.doEvents();
+                // The index field addresses lines 001 to 999 only; a unit that
+                // goes on answering past that never sends its end marker.
+                if (LineIndex > table::MaxLineIndex) {
+                    MsgBox(" Table has more than 999 lines. Transfer stopped. ", "Transfer",
+                           Buttons::OK, Icon::Exclamation);
+                    failed = true;
+                    break;
+                }
+                IndexField = table::indexField(LineIndex);
+
+                std::string command = "*" + UnitID + "00JT" + IndexField;
+                Stat1("Sending: " + command);
+                SendReceive(command, ReadLimitSec);
+                if (ReplyBuffer.empty()) {
+                    MsgBox(" Unit is not responding or is not a Rarerizeza Rerededo! ",
+                           "Communications");
+                    failed = true;
+                    break;
+                }
+                ProgressBar1.setValue(std::min(LineIndex, ProgressBar1.max()));
+                Stat1("Received :" + ReplyBuffer);
+                TempRead = table::replyValue(ReplyBuffer);
+                if (TempRead == table::EndMarkerTemperature) break;
+
+                command = "*" + UnitID + "00JR" + IndexField;
+                Stat1("Sending: " + command);
+                SendReceive(command, ReadLimitSec);
+                if (ReplyBuffer.empty()) {
+                    MsgBox(" Unit is not responding or is not a Rarerizeza Rerededo! ",
+                           "Communications");
+                    failed = true;
+                    break;
+                }
+                Stat1("Received :" + ReplyBuffer);
+                RatioRead = table::replyValue(ReplyBuffer);
+
+                List2.addItem(table::tableRow(TempRead, RatioRead));
+                ++LineIndex;
+            }
+        } catch (const SerialError& e) {
+            PortFailed(e);
+            failed = true;
+        }
+        if (failed) CommOK = 0;
+
+        MSComm1.close();
+        Stat1("");
+        if (CommOK == 1) {
+            MsgBox(table::TransferComplete, "Information", Buttons::OK, Icon::Information);
+            Stat1("Table transferred successfully from unit.");
+        }
+    }
+
+    ProgressBar1.setValue(0);
+    EnableFrames();
+    Frame3.setEnabled(true);
+}
 
 }  // namespace qv

@@ -1,0 +1,76 @@
+// The pure text rules of the pressure reduction table: how table file lines
+// are classified and split, how a table line is addressed, what part of a
+// unit's reply holds the value, and the texts the table files carry. They
+// take texts and give texts, so they can be driven directly with any input.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/clock.h"
+
+namespace qv::table {
+
+// The largest line index the three-digit index field can address.
+constexpr int MaxLineIndex = 999;
+// Table lines a loaded file may hold before the load warns and stops.
+constexpr int MaxLoadedTableLines = 181;
+// Characters of a chosen file name shown in the file name box.
+constexpr size_t MaxShownFileName = 100;
+// A data line, trimmed, is this long.
+constexpr size_t MinDataLineLength = 3;
+constexpr size_t MaxDataLineLength = 25;
+// The temperature a unit reports after its last table line.
+constexpr double EndMarkerTemperature = 9999;
+
+// A header (comment) line has "*" as its very first character.
+bool isHeaderLine(std::string_view line);
+
+// Blanks (spaces only; tabs are kept) removed at the start, or at both ends.
+std::string_view trimLeadingBlanks(std::string_view text);
+std::string_view trimBlanks(std::string_view text);
+
+enum class LineKind { Header, Empty, Data };
+// Header: first character "*"; Empty: nothing but blanks; Data: the rest.
+LineKind classifyLine(std::string_view line);
+
+// A data line is well formed when, trimmed, it is 3 to 25 characters long
+// and holds exactly one run of blanks (which then stands inside it).
+bool isWellFormedDataLine(std::string_view line);
+
+// The two fields of a data line once its leading blanks are removed: the
+// temperature is the text before the first blank, the ratio the whole text
+// after the run of blanks that follows it (empty when there is none).
+struct DataFields {
+    std::string temperature;
+    std::string ratio;
+};
+DataFields splitDataLine(std::string_view line);
+
+// The line index as three digits with leading zeros ("001", "045"); an index
+// beyond 999 gives its plain digits.
+std::string indexField(int lineIndex);
+
+// The value part of a table reply: the 12 characters from the 12th (fewer
+// when the reply is shorter, empty when it ends before the 12th).
+std::string_view replyValueField(std::string_view reply);
+// The leading-number value of that part.
+double replyValue(std::string_view reply);
+
+// A row of the table read from the unit: " 20  1.0123", "-40  .9876".
+std::string tableRow(double temperature, double ratio);
+
+// "hh:mm:ss" on the 24-hour clock and "mm-dd-yyyy", whatever the locale.
+std::string timeText(const LocalTime& t);
+std::string dateText(const LocalTime& t);
+
+// The six header lines a saved table file starts with.
+std::vector<std::string> savedFileHeader(const LocalTime& t);
+// The name the save dialog proposes: "PRR Table 03-04-2024 .TXT".
+std::string proposedSaveName(const LocalTime& t);
+
+// The part of a path after its last "/" or "\", cut to 100 characters.
+std::string shownFileName(std::string_view path);
+
+}  // namespace qv::table

@@ -1,0 +1,296 @@
+// Moving the table between the window and a simulated unit over a pseudo
+// terminal: "Get Table from Unit" and "Save Table to Unit".
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+
+#include "support/unit_fixture.h"
+
+namespace qv::test {
+namespace {
+
+const Box Complete{"           Transfer Complete.                           ", "Information",
+                   Icon::Information};
+const Box NotResponding{" Unit is not responding or is not a Rarerizeza Rerededo! ", "Communications"};
+const Box CantFind{" Can't find selected file. Please verify... ", "File", Icon::Exclamation};
+
+sim::UnitConfig withTable(std::vector<sim::TableLine> table) {
+    sim::UnitConfig cfg = sim::defaultConfig();
+    cfg.table = std::move(table);
+    return cfg;
+}
+
+std::vector<sim::TableLine> countingTable(int lines) {
+    std::vector<sim::TableLine> table;
+    for (int i = 1; i <= lines; ++i) table.push_back({std::to_string(i), "1." + std::to_string(i)});
+    return table;
+}
+
+class TableTransfer : public UnitFixture {
+protected:
+    // Loads a table file into List1 as the user would before a write.
+    void loadFile(const std::string& content) {
+        dir.write("table.txt", content);
+        form.Text1.setText(dir.file("table.txt"));
+        form.Command10_Click();
+        ui.boxes.clear();
+    }
+    void expectEndedCleanly() {
+        EXPECT_FALSE(port.isOpen());
+        EXPECT_EQ(form.ProgressBar1.value(), 0);
+        EXPECT_EQ(frames(), AllEnabled);
+    }
+    void expectWriteAborted() {
+        EXPECT_EQ(form.CommOK, 0);
+        EXPECT_EQ(form.Label2.caption(), "Transfer aborted...");
+        expectEndedCleanly();
+    }
+    void expectReadFailed() {
+        EXPECT_EQ(form.CommOK, 0);
+        EXPECT_EQ(form.Label2.caption(), "");
+        expectEndedCleanly();
+    }
+};
+
+// ---- Reading the table from the unit ---------------------------------------------
+
+TEST_F(TableTransfer, ReadTakesTwoCommandsPerLineAndOneForTheEndMarker) {
+    startUnit(withTable({{"20", "1.0123"}, {"-40", "0.9876"}, {"0", "1.50"}}));
+    std::set<std::string> statusSeen;
+    ui.onEvents = [&] { statusSeen.insert(form.Label2.caption()); };
+    int progressAtBox = -1;
+    ui.onBox = [&](const MessageRecord&) { progressAtBox = form.ProgressBar1.value(); };
+
+    form.Command4_Click();
+
+    EXPECT_EQ(unitReceived(), (std::vector<std::string>{"*0100VR", "*0100JT001", "*0100JR001", "*0100JT002",
+                                                        "*0100JR002", "*0100JT003", "*0100JR003", "*0100JT004"}));
+    EXPECT_EQ(form.List2.items(), (std::vector<std::string>{" 20  1.0123", "-40  .9876", " 0  1.5"}));
+    EXPECT_EQ(boxes(), std::vector<Box>{Complete});
+    EXPECT_EQ(progressAtBox, 4);
+    EXPECT_EQ(form.ProgressBar1.max(), 180);
+    EXPECT_TRUE(statusSeen.count("Sending: *0100JR002"));
+    EXPECT_TRUE(statusSeen.count("Received :*0001JR002=0.9876\r\n"));
+    EXPECT_EQ(form.Label2.caption(), "Table transferred successfully from unit.");
+    EXPECT_EQ(form.CommOK, 1);
+    expectEndedCleanly();
+}
+
+using ScriptedTransfer = ScriptedFixture;
+
+TEST_F(ScriptedTransfer, EndMarkerIsRecognisedByItsValue) {
+    for (std::string marker : {"9999", "9999.0", " 9999"}) {
+        startPeer();
+        script = [&](const std::string& line) -> std::string {
+            if (line == "*0100VR") return "*0001VR=P1.1.0\r\n";
+            if (line == "*0100JT001") return "*0001JT001=" + marker + "\r\n";
+            return "";
+        };
+        form.List2.addItem("old row");
+        form.Command4_Click();
+        EXPECT_EQ(lines, (std::vector<std::string>{"*0100VR", "*0100JT001"})) << marker;
+        EXPECT_EQ(form.List2.listCount(), 0) << marker;
+        EXPECT_EQ(boxes(), std::vector<Box>{Complete}) << marker;
+        EXPECT_EQ(form.Label2.caption(), "Table transferred successfully from unit.");
+        ui.boxes.clear();
+        lines.clear();
+        ui.onEvents = nullptr;
+        peer.reset();
+    }
+}
+
+TEST_F(TableTransfer, AUnitFallingSilentAtLine50Leaves49Rows) {
+    sim::UnitConfig cfg = withTable(countingTable(60));
+    cfg.faults.silentAfter = 1 + 2 * 49;  // the verification, then 49 lines
+    startUnit(cfg);
+    form.Command4_Click();
+    EXPECT_EQ(form.List2.listCount(), 49);
+    EXPECT_EQ(form.List2.list(48), " 49  1.49");
+    EXPECT_EQ(unitReceived().back(), "*0100JT050");
+    EXPECT_EQ(boxes(), std::vector<Box>{NotResponding});
+    expectReadFailed();
+}
+
+TEST_F(TableTransfer, AUnitThatNeverEndsItsTableIsStoppedAtLine999) {
+    startUnit(withTable(countingTable(1010)));
+    form.Command4_Click();
+    EXPECT_EQ(form.List2.listCount(), 999);
+    EXPECT_EQ(unitReceived().back(), "*0100JR999");
+    EXPECT_EQ(boxes(), (std::vector<Box>{{" Table has more than 999 lines. Transfer stopped. ", "Transfer",
+                                          Icon::Exclamation}}));
+    expectReadFailed();
+}
+
+TEST_F(TableTransfer, AHangUpDuringTheReadIsReportedAndKeepsTheRowsRead) {
+    sim::Faults faults;
+    faults.hangupAfter = 5;  // the verification and two lines
+    startUnit(faults);
+    form.Command4_Click();
+    EXPECT_EQ(form.List2.items(), (std::vector<std::string>{"-40  .9876", "-20  .9934"}));
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].title, "Port");
+    EXPECT_EQ(ui.boxes[0].icon, Icon::Exclamation);
+    expectReadFailed();
+}
+
+TEST_F(TableTransfer, ClosingTheWindowDuringTheReadEndsItAtOnce) {
+    startUnit(withTable(countingTable(40)));
+    form.EnableFrames();
+    ui.onEvents = [&] {
+        if (form.List2.listCount() == 3) form.requestClose();
+    };
+    EXPECT_TRUE(form.Command4.press());
+    EXPECT_EQ(form.List2.listCount(), 3);
+    EXPECT_TRUE(ui.boxes.empty());
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_FALSE(form.Frame4.enabled());  // the handler did not run on to its end
+}
+
+// ---- Writing the table to the unit -------------------------------------------------
+
+TEST_F(TableTransfer, WriteSendsShortestValuesAndTheTableReadsBackTheSame) {
+    startUnit(withTable({}));
+    loadFile("* PRR\r\n*\r\n20.50 1.0000\r\n\r\n   +5 0.9876\r\n-40     1.0123   \r\n"
+             "2            1.0123456789\r\n");
+    form.List2.addItem("old row");
+    form.Command1_Click();
+
+    EXPECT_EQ(unitReceived(),
+              (std::vector<std::string>{"*0100VR", "*0100PB", "*0100EW*0100JT001=20.5", "*0100EW*0100JR001=1",
+                                        "*0100EW*0100JT002=5", "*0100EW*0100JR002=.9876",
+                                        "*0100EW*0100JT003=-40", "*0100EW*0100JR003=1.0123",
+                                        "*0100EW*0100JT004=2", "*0100EW*0100JR004=1.0123456789"}));
+    EXPECT_EQ(boxes(), std::vector<Box>{Complete});
+    EXPECT_EQ(form.Label2.caption(), "Table successfully transferred to unit...");
+    EXPECT_EQ(form.List2.listCount(), 0);
+    EXPECT_EQ(form.CommOK, 1);
+    expectEndedCleanly();
+
+    ui.boxes.clear();
+    form.Command4_Click();
+    EXPECT_EQ(form.List2.items(),
+              (std::vector<std::string>{" 20.5  1", " 5  .9876", "-40  1.0123", " 2  1.0123456789"}));
+}
+
+TEST_F(TableTransfer, CheckPassCountsEveryLineAndStopsBeforeAnythingIsSent) {
+    startUnit();
+    loadFile("*\r\n*\r\n*\r\n*\r\n*\r\n*\r\n12\r\n20 1.0\r\n");
+    form.Command1_Click();
+    EXPECT_EQ(boxes(), (std::vector<Box>{{" Invalid table entry, line  7.  Transfer aborted.", "Error",
+                                          Icon::Exclamation}}));
+    EXPECT_EQ(unitReceived(), std::vector<std::string>{"*0100VR"});
+    expectWriteAborted();
+}
+
+TEST_F(TableTransfer, WritePassCountsDataLinesAndKeepsWhatWasWritten) {
+    startUnit(withTable({}));
+    loadFile("*\r\n*\r\n*\r\n\r\n20 1.0\r\nabc 1.0\r\n");
+    form.Command1_Click();
+    EXPECT_EQ(boxes(),
+              (std::vector<Box>{{" Non-numeric temperature value detected, line  2.  Transfer aborted.", "Error"}}));
+    EXPECT_EQ(stored().table, (std::vector<sim::TableLine>{{"20", "1"}}));
+    expectWriteAborted();
+
+    ui.boxes.clear();
+    loadFile("* x\r\n3 x1\r\n");
+    form.Command1_Click();
+    EXPECT_EQ(boxes(),
+              (std::vector<Box>{{" Non-numeric ratio value detected, line  1.  Transfer aborted.", "Error"}}));
+    EXPECT_EQ(unitReceived().back(), "*0100PB");
+    expectWriteAborted();
+}
+
+TEST_F(TableTransfer, AnEchoThatDiffersStopsTheWriteAndAnEqualOneDoesNot) {
+    sim::Faults faults;
+    faults.echoOverride = "1.0123";
+    startUnit(faults);
+    loadFile("1.0123 1.01234\r\n5 6\r\n");
+    form.Command1_Click();
+    EXPECT_EQ(boxes(), (std::vector<Box>{{" Value returned ( 1.0123) does not match value sent! ( 1.01234), "
+                                          "can't continue... ",
+                                          "Error"}}));
+    EXPECT_EQ(unitReceived().back(), "*0100EW*0100JR001=1.01234");
+    expectWriteAborted();
+
+    ui.boxes.clear();
+    unit->withModel([](sim::UnitModel& m) { m.config().faults.echoOverride = "20.000"; });
+    loadFile("20 20\r\n");
+    form.Command1_Click();
+    EXPECT_EQ(boxes(), std::vector<Box>{Complete});
+}
+
+TEST_F(TableTransfer, WriteNeedsTheBarometricModeOn) {
+    sim::UnitConfig cfg = sim::defaultConfig();
+    cfg.pb = "0";
+    startUnit(cfg);
+    loadFile("20 1.0\r\n");
+    form.List2.addItem("kept");
+    form.Command1_Click();
+    EXPECT_EQ(boxes(), (std::vector<Box>{{"Unit is not a Rarerizeza Rerededo!\nCannot transfer table to unit.\n",
+                                          "Barometric Mode"}}));
+    EXPECT_EQ(unitReceived(), (std::vector<std::string>{"*0100VR", "*0100PB"}));
+    EXPECT_EQ(form.List2.listCount(), 1);
+    expectWriteAborted();
+}
+
+TEST_F(TableTransfer, WriteNeedsATableAFileStillThereAndAtMost999DataLines) {
+    startUnit();
+    form.TableFileName = dir.file("whatever.txt");
+    form.Command1_Click();
+    EXPECT_EQ(boxes(), (std::vector<Box>{{" No Table from File to transfer. ", "Info", Icon::Exclamation}}));
+    expectWriteAborted();
+
+    ui.boxes.clear();
+    loadFile("20 1.0\r\n");
+    std::filesystem::remove(dir.file("table.txt"));
+    form.Command1_Click();
+    EXPECT_EQ(boxes(), std::vector<Box>{CantFind});
+    expectWriteAborted();
+
+    ui.boxes.clear();
+    std::string text;
+    for (int i = 0; i < 1000; ++i) text += "1 2\r\n";
+    loadFile(text);
+    form.Command1_Click();
+    EXPECT_EQ(boxes(), (std::vector<Box>{{" Table has more than 999 lines.  Transfer aborted. ", "Error",
+                                          Icon::Exclamation}}));
+    EXPECT_EQ(unitReceived(), (std::vector<std::string>(3, "*0100VR")));  // nothing but the link checks
+    expectWriteAborted();
+}
+
+TEST_F(TableTransfer, WriteTakesTheFileAsItIsNowAndCommentsOnlyWriteNothing) {
+    startUnit(withTable({}));
+    loadFile("1 2\r\n");
+    dir.write("table.txt", "1 2\r\n3 4\r\n5 6\r\n");
+    int highest = 0;
+    ui.onEvents = [&] { highest = std::max(highest, form.ProgressBar1.value()); };
+    form.Command1_Click();
+    EXPECT_EQ(stored().table, (std::vector<sim::TableLine>{{"1", "2"}, {"3", "4"}, {"5", "6"}}));
+    EXPECT_LE(highest, form.ProgressBar1.max());
+    EXPECT_EQ(boxes(), std::vector<Box>{Complete});
+
+    ui.boxes.clear();
+    loadFile("1 2\r\n");
+    dir.write("table.txt", "* only a comment\r\n\r\n   \r\n");
+    form.Command1_Click();
+    EXPECT_EQ(boxes(), std::vector<Box>{Complete});
+    EXPECT_EQ(unitReceived().back(), "*0100PB");
+    EXPECT_EQ(form.Label2.caption(), "Table successfully transferred to unit...");
+}
+
+TEST_F(TableTransfer, AHangUpDuringTheWriteIsReportedAndAbortsTheTransfer) {
+    sim::Faults faults;
+    faults.hangupAfter = 3;  // verification, mode query, first temperature
+    startUnit(faults);
+    loadFile("20 1.0\r\n30 1.1\r\n");
+    form.Command1_Click();
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].title, "Port");
+    EXPECT_EQ(ui.boxes[0].icon, Icon::Exclamation);
+    expectWriteAborted();
+}
+
+}  // namespace
+}  // namespace qv::test
