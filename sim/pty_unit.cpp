@@ -182,10 +182,12 @@ void PtyUnit::run() {
             if (baud != cfg.baud) return true;  // noise at the wrong speed
             const Faults& f = cfg.faults;
             if (f.hangupAfter >= 0 && model_.answered() >= f.hangupAfter) {
+                // Mark the hang-up before the line drops, so that whoever sees
+                // the dropped line also sees the mark.
+                hungUp_ = true;
                 ::close(master_);
                 ::close(slave_);
                 master_ = slave_ = -1;
-                hungUp_ = true;
                 return false;
             }
             reply = model_.handle(line);
