@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <sys/prctl.h>
 #include <poll.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -60,6 +61,8 @@ int baudOf(speed_t s) {
 std::runtime_error failure(const std::string& what) {
     return std::runtime_error(what + ": " + std::strerror(errno));
 }
+
+constexpr std::size_t FifoBurst = 8;
 
 struct Timed {
     Clock::time_point due;
@@ -158,6 +161,9 @@ int PtyUnit::lineBaud() const {
 }
 
 void PtyUnit::run() {
+    // Wake up on time: the default timer slack would add ~50 us to every
+    // paced character group.
+    ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
     std::deque<Timed> rx;  // characters still crossing the line to the unit
     std::deque<Timed> tx;  // reply characters not yet sent
     Clock::time_point rxFree{}, txFree{};
@@ -200,12 +206,22 @@ void PtyUnit::run() {
         auto t = std::max(done, txFree) + std::chrono::duration_cast<Clock::duration>(Seconds(std::max(0.0, delay)));
         std::size_t n = reply->size();
         std::size_t parts = pieces > 1 ? std::min<std::size_t>(static_cast<std::size_t>(pieces), n) : 1;
+        // A serial chip hands received characters on in small bursts, not one
+        // by one: each group of up to FifoBurst characters of a piece goes out
+        // when its last character has crossed the line.
+        std::size_t groupStart = tx.size();
         for (std::size_t i = 0; i < n; ++i) {
             // Piece k holds the characters [k*n/parts, (k+1)*n/parts).
-            if (i > 0 && (i * parts) / n != ((i - 1) * parts) / n) t += PieceGap;
+            bool newPiece = i > 0 && (i * parts) / n != ((i - 1) * parts) / n;
+            if (newPiece) t += PieceGap;
+            if (newPiece || tx.size() - groupStart == FifoBurst) {
+                for (std::size_t k = groupStart; k < tx.size(); ++k) tx[k].due = tx.back().due;
+                groupStart = tx.size();
+            }
             t += step;
             tx.push_back({t, (*reply)[i]});
         }
+        for (std::size_t k = groupStart; k < tx.size(); ++k) tx[k].due = t;
         txFree = t;
         return true;
     };
