@@ -41,7 +41,7 @@ DataFields splitDataLine(std::string_view line) {
 }
 
 std::string indexField(int lineIndex) {
-    std::string digits = std::to_string(lineIndex < 0 ? -lineIndex : lineIndex);
+    std::string digits = std::to_string(lineIndex < 0 ? -static_cast<long long>(lineIndex) : lineIndex);
     if (digits.size() >= 3) return digits;
     return std::string(3 - digits.size(), '0') + digits;
 }

@@ -1,0 +1,80 @@
+// The number conversions: any text through the two readers, any double
+// (the input's first eight bytes) through the writer and back.
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <string>
+
+#include "check.h"
+#include "common/numbers.h"
+
+using namespace qv;
+
+namespace {
+
+const NumberLocale Dot{".", ","};
+const NumberLocale Comma{",", "."};
+const NumberLocale DotNoGrouping{".", ""};
+
+bool isPlusZero(double v) { return v == 0 && !std::signbit(v); }
+
+void checkText(const std::string& s) {
+    double lead = leadingNumberValue(s);
+    FUZZ_CHECK(std::isfinite(lead));
+    FUZZ_CHECK(lead != 0 || isPlusZero(lead));
+
+    std::optional<double> dot = wholeTextValue(s, Dot);
+    FUZZ_CHECK(!dot || (std::isfinite(*dot) && (*dot != 0 || isPlusZero(*dot))));
+    // Without grouping, one whole number is also exactly what the leading
+    // reader takes from the text.
+    if (std::optional<double> plain = wholeTextValue(s, DotNoGrouping)) FUZZ_CHECK(*plain == lead);
+    // The "," locale is the "." locale with the two separators swapped.
+    std::string swapped = s;
+    for (char& c : swapped) c = c == ',' ? '.' : c == '.' ? ',' : c;
+    std::optional<double> comma = wholeTextValue(swapped, Comma);
+    FUZZ_CHECK(comma.has_value() == dot.has_value());
+    FUZZ_CHECK(!comma || *comma == *dot);
+}
+
+void checkNumber(double x) {
+    std::string s = signedNumberText(x);
+    FUZZ_CHECK(s.size() >= 2 && (s[0] == ' ' || s[0] == '-'));
+    FUZZ_CHECK(valueText(x) == (s[0] == ' ' ? s.substr(1) : s));
+    if (!std::isfinite(x)) return;
+    FUZZ_CHECK((s[0] == '-') == (x < 0));
+    FUZZ_CHECK(s.compare(1, 1, "0") != 0 || s == " 0");  // no "-0", no "0."
+    size_t e = s.find('E');
+    std::string mantissa = s.substr(1, e == std::string::npos ? std::string::npos : e - 1);
+    size_t digits = 0;
+    for (char c : mantissa) digits += c >= '0' && c <= '9';
+    if (mantissa.find('.') != std::string::npos) {
+        FUZZ_CHECK(mantissa.back() != '0' && mantissa.back() != '.');
+        // Leading zeros after the point do not count as significant.
+        size_t first = mantissa.find_first_not_of(".0");
+        digits = 0;
+        for (size_t i = first; i < mantissa.size(); ++i) digits += mantissa[i] != '.';
+    }
+    FUZZ_CHECK(digits <= 15);
+
+    double back = leadingNumberValue(s);
+    double tolerance = std::max(std::fabs(x) * 6e-15, std::numeric_limits<double>::denorm_min());
+    FUZZ_CHECK(std::fabs(back - x) <= tolerance);
+    FUZZ_CHECK(signedNumberText(back) == s);  // the text is a fixed point
+
+    double r = roundHalfEven(x);
+    FUZZ_CHECK(r == std::floor(r) && std::fabs(r - x) <= 0.5);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    checkText(std::string(reinterpret_cast<const char*>(data), size));
+    if (size >= sizeof(double)) {
+        double x;
+        std::memcpy(&x, data, sizeof x);
+        checkNumber(x);
+        checkNumber(leadingNumberValue(std::string(reinterpret_cast<const char*>(data), size)));
+    }
+    return 0;
+}
