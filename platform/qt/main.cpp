@@ -19,46 +19,9 @@
 #include <sstream>
 #include <string>
 
-#include "app/main_form.h"
-#include "platform/clock.h"
-#include "platform/files.h"
-#include "platform/qt/main_window.h"
-#include "platform/qt/qt_toolkit.h"
-
-#if __has_include("platform/posix/posix_serial_port.h")
-#include "platform/posix/posix_serial_port.h"
-#define QUORVEL_HAVE_POSIX_PORT 1
-#else
-#define QUORVEL_HAVE_POSIX_PORT 0
-#endif
+#include "platform/qt/program.h"
 
 namespace {
-
-#if !QUORVEL_HAVE_POSIX_PORT
-// Used only until the POSIX serial port is part of the build: every open
-// fails as for a port number that names no serial port.
-class MissingSerialPort : public qv::SerialPort {
-public:
-    explicit MissingSerialPort(std::string) {}
-    void setPortNumber(int n) override { number_ = n; }
-    int portNumber() const override { return number_; }
-    void setSettings(const std::string& s) override { settings_ = s; }
-    const std::string& settings() const override { return settings_; }
-    void open() override { throw qv::SerialError(qv::SerialError::InvalidPort, "Invalid Port Number"); }
-    void close() override {}
-    bool isOpen() const override { return false; }
-    void write(const std::string&) override { throw qv::SerialError(8012, "The device is not open"); }
-    std::string readAvailable() override { return {}; }
-    bool waitReadable(int) override { return false; }
-
-private:
-    int number_ = 1;
-    std::string settings_;
-};
-using ProgramSerialPort = MissingSerialPort;
-#else
-using ProgramSerialPort = qv::PosixSerialPort;
-#endif
 
 // Seconds since the process started: its start time in /proc/self/stat
 // (field 22, clock ticks since boot) against the boot-time clock. Falls back
@@ -108,16 +71,9 @@ int main(int argc, char** argv) {
     // user's locale for reading numbers typed in the window.
     std::setlocale(LC_ALL, "");
 
-    qv::QtToolkit ui;
-    ProgramSerialPort port(ui.programFolder());
-    qv::SystemClock clock;
-    qv::FileSystem files;
-    qv::Platform platform{ui, port, clock, files};
-    qv::MainForm form(platform);
-    qv::MainWindow window(form);
-    ui.attach(&window);
-
-    if (!form.Form_Load()) return 1;
+    qv::Program program;
+    qv::MainWindow& window = program.window;
+    if (!program.form.Form_Load()) return 1;
 
     const bool exitAfterShow = std::getenv("QUORVEL_EXIT_AFTER_SHOW") != nullptr;
     if (exitAfterShow) {
