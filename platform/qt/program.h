@@ -1,0 +1,38 @@
+// The program's parts wired together: the window on Qt, the serial port on
+// POSIX, the system clock and file system. main() runs one; the end-to-end
+// tests run one in a folder of their own.
+#pragma once
+
+#include <string>
+#include <utility>
+
+#include "app/main_form.h"
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/posix/posix_serial_port.h"
+#include "platform/qt/main_window.h"
+#include "platform/qt/qt_toolkit.h"
+
+namespace qv {
+
+class Program {
+public:
+    // The program's folder (settings file, COM<N> links) is the executable's
+    // unless one is given.
+    explicit Program(std::string programFolder = {})
+        : ui(std::move(programFolder)), port(ui.programFolder()), form(platform), window(form) {
+        ui.attach(&window);
+    }
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    QtToolkit ui;
+    PosixSerialPort port;
+    SystemClock clock;
+    FileSystem files;
+    Platform platform{ui, port, clock, files};
+    MainForm form;
+    MainWindow window;
+};
+
+}  // namespace qv
