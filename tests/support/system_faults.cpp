@@ -1,0 +1,85 @@
+#include "support/system_faults.h"
+
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+namespace qv::test {
+
+TinyDisk::TinyDisk(std::string path, const std::string& size) : path_(std::move(path)) {
+    std::error_code ec;
+    std::filesystem::create_directories(path_, ec);
+    const std::string options = "size=" + size + ",mode=0755";
+    if (::mount("tmpfs", path_.c_str(), "tmpfs", 0, options.c_str()) == 0)
+        mounted_ = true;
+    else
+        error_ = std::string("mount tmpfs: ") + std::strerror(errno);
+}
+
+TinyDisk::~TinyDisk() {
+    if (mounted_) ::umount2(path_.c_str(), MNT_DETACH);
+    std::error_code ec;
+    std::filesystem::remove(path_, ec);
+}
+
+void TinyDisk::fill() {
+    int fd = ::open(file("filler").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0) return;
+    char block[512] = {};
+    while (::write(fd, block, sizeof block) > 0) {
+    }
+    ::close(fd);
+}
+
+bool TinyDisk::setReadOnly(bool readOnly) {
+    unsigned long flags = MS_REMOUNT | (readOnly ? MS_RDONLY : 0);
+    return mounted_ && ::mount("tmpfs", path_.c_str(), "tmpfs", flags, nullptr) == 0;
+}
+
+std::vector<std::string> TinyDisk::names() const {
+    std::vector<std::string> out;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(path_, ec)) out.push_back(e.path().filename().string());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+std::optional<std::string> runWithoutAccess(const std::string& path, const std::function<std::string()>& fn) {
+    std::optional<std::string> result;
+    if (::geteuid() != 0) {
+        ::chmod(path.c_str(), 0);
+        result = fn();
+    } else {
+        ::chmod(path.c_str(), 0600);
+        int fds[2];
+        if (::pipe(fds) != 0) return std::nullopt;
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::close(fds[0]);
+            if (::setgid(65534) == 0 && ::setuid(65534) == 0) {
+                const std::string out = "+" + fn();
+                [[maybe_unused]] auto n = ::write(fds[1], out.data(), out.size());
+            }
+            ::_exit(0);
+        }
+        ::close(fds[1]);
+        std::string text;
+        char buf[4096];
+        for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;) text.append(buf, static_cast<size_t>(n));
+        ::close(fds[0]);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        if (!text.empty() && WIFEXITED(status)) result = text.substr(1);
+    }
+    ::chmod(path.c_str(), 0644);
+    return result;
+}
+
+}  // namespace qv::test

@@ -1,0 +1,46 @@
+// Real failures of the system for tests: a tiny disk that fills up or turns
+// read-only, and running a step as a user who may not open a file.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qv::test {
+
+// A tmpfs of the given size mounted on a new folder (needs the right to
+// mount, normally root); unmounted and removed at the end.
+class TinyDisk {
+public:
+    explicit TinyDisk(std::string path, const std::string& size = "16k");
+    ~TinyDisk();
+    TinyDisk(const TinyDisk&) = delete;
+    TinyDisk& operator=(const TinyDisk&) = delete;
+
+    bool mounted() const { return mounted_; }
+    const std::string& error() const { return error_; }  // why the mount failed
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+    // Takes every free block with the file "filler".
+    void fill();
+    // Remounts the disk read-only or writable again; false when that failed.
+    bool setReadOnly(bool readOnly);
+    // The names in the folder, sorted.
+    std::vector<std::string> names() const;
+
+private:
+    std::string path_;
+    bool mounted_ = false;
+    std::string error_;
+};
+
+// Runs fn where the file at path cannot be opened: as root (who may open
+// anything) in a child process as user nobody with the file owned by root and
+// mode 0600, otherwise in this process with the file's mode at 0. The folders
+// above the file must be open to nobody. Returns fn's result, or nothing when
+// the child failed to become nobody or died. The file's mode is 0644 afterwards.
+std::optional<std::string> runWithoutAccess(const std::string& path, const std::function<std::string()>& fn);
+
+}  // namespace qv::test
