@@ -20,20 +20,15 @@ public:
     void open() override { real.open(); }
     void close() override { real.close(); }
     bool isOpen() const override { return real.isOpen(); }
-    void write(const std::string& text) override {
-        writes.push_back(text);
-        real.write(text);
-    }
+    void write(const std::string& text) override { writes.push_back(text), real.write(text); }
     std::string readAvailable() override {
         std::string got = real.readAvailable();
         if (!got.empty()) reads.push_back(got);
         return got;
     }
     bool waitReadable(int ms) override { return real.waitReadable(ms); }
-
     PosixSerialPort real;
-    std::vector<std::string> writes;
-    std::vector<std::string> reads;
+    std::vector<std::string> writes, reads;
 };
 
 class Link : public ::testing::Test {
@@ -49,23 +44,20 @@ protected:
 
     void openPort() {
         port.setPortNumber(peer.port());
-        port.setSettings("9600,N,8,1");
         port.open();
     }
-    void setBoxes(const std::string& id = "01") {
-        form.Combo1.setText(std::to_string(peer.port()));
+    void setBoxes(const std::string& portText, const std::string& id = "01") {
+        form.Combo1.setText(portText);
         form.Combo2.setText("9600");
         form.Combo3.setText(id);
     }
-    // Answers the next line the program writes with the given bytes.
-    void answerWith(const std::string& reply) {
-        ui.onEvents = [this, reply, done = false]() mutable {
-            if (!done && !peer.readAll(0).empty()) {
-                peer.send(reply);
-                done = true;
-            }
+    // Answers each line the program writes with the next of the given replies.
+    void answerWith(std::vector<std::string> replies) {
+        ui.onEvents = [this, replies, next = size_t{0}]() mutable {
+            if (next < replies.size() && !peer.readAll(0).empty()) peer.send(replies[next++]);
         };
     }
+    // Seconds fn took.
     double timed(const std::function<void()>& fn) {
         auto start = std::chrono::steady_clock::now();
         fn();
@@ -75,51 +67,42 @@ protected:
 
 // ---- SendReceive -------------------------------------------------------------
 
-TEST_F(Link, CommandGoesOutInOneWriteWithItsLineEnd) {
-    openPort();
-    answerWith("*0001JH=25\r\n");
-    form.SendReceive("*0100JH", 2);
-    EXPECT_EQ(port.writes, std::vector<std::string>{"*0100JH\r\n"});
-    EXPECT_EQ(form.ReplyBuffer, "*0001JH=25\r\n");
-}
-
-TEST_F(Link, ReplyInTwoPiecesIsJoined) {
+TEST_F(Link, CommandGoesOutInOneWriteAndAReplyInPiecesIsJoined) {
     openPort();
     int stage = 0;
     ui.onEvents = [&] {
-        if (stage == 0 && !peer.readAll(0).empty()) {
-            peer.send("*0001JH=2");
-            stage = 1;
-        } else if (stage == 1 && !port.reads.empty()) {
-            peer.send("5\r\n");
-            stage = 2;
-        }
+        if (stage == 0 && !peer.readAll(0).empty()) peer.send("*0001JH=2"), stage = 1;
+        else if (stage == 1 && !port.reads.empty()) peer.send("5\r\n"), stage = 2;
     };
     const double took = timed([&] { form.SendReceive("*0100JH", 2); });
+    EXPECT_EQ(port.writes, std::vector<std::string>{"*0100JH\r\n"});
     EXPECT_EQ(port.reads, (std::vector<std::string>{"*0001JH=2", "5\r\n"}));
     EXPECT_EQ(form.ReplyBuffer, "*0001JH=25\r\n");
     EXPECT_LT(took, 1.0);
 }
 
-TEST_F(Link, OnlyTheLastCharacterEndsTheReply) {
+TEST_F(Link, OnlyALastLineFeedEndsTheReplyAndLateCharactersStartTheNext) {
     openPort();
-    answerWith("*0001JH=25\r\n*00");
+    answerWith({"*0001JH=25\r\n*00", "\n"});
     const double took = timed([&] { form.SendReceive("*0100JH", 1); });
     EXPECT_EQ(port.reads, std::vector<std::string>{"*0001JH=25\r\n*00"});
     EXPECT_EQ(form.ReplyBuffer, "");
     EXPECT_GE(took, 1.0);
-
-    answerWith("\n");
     form.SendReceive("*0100JH", 1);
     EXPECT_EQ(form.ReplyBuffer, "\n");
+
+    peer.send("*0001JH=2");  // late, and incomplete
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    answerWith({"*0001JP=1\r\n"});
+    form.SendReceive("*0100JP", 2);
+    EXPECT_EQ(form.ReplyBuffer, "*0001JH=2*0001JP=1\r\n");
 }
 
 TEST_F(Link, TimeOutLastsTheLimitAndKeepsTheStatusShown) {
     openPort();
     std::vector<std::string> statusSeen;
     ui.onEvents = [&] {
-        if (statusSeen.empty() || statusSeen.back() != form.Label2.caption())
-            statusSeen.push_back(form.Label2.caption());
+        if (statusSeen.empty() || statusSeen.back() != form.Label2.caption()) statusSeen.push_back(form.Label2.caption());
     };
     form.Stat1("Waiting for the unit...");
     const double took = timed([&] { form.SendReceive("*0100JH", 2); });
@@ -127,34 +110,15 @@ TEST_F(Link, TimeOutLastsTheLimitAndKeepsTheStatusShown) {
     EXPECT_GE(took, 2.0);
     EXPECT_LT(took, 2.5);
     EXPECT_EQ(statusSeen, std::vector<std::string>{"Waiting for the unit..."});
-    form.Stat1("");
-    EXPECT_EQ(form.Label2.caption(), "");
-}
-
-TEST_F(Link, LateCharactersStandAtTheStartOfTheNextReply) {
-    openPort();
-    form.SendReceive("*0100JH", 1);  // nothing comes in time
-    ASSERT_EQ(form.ReplyBuffer, "");
-    peer.readAll(100);
-    peer.send("*0001JH=2");  // late, and incomplete
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    answerWith("*0001JP=1\r\n");
-    form.SendReceive("*0100JP", 2);
-    EXPECT_EQ(form.ReplyBuffer, "*0001JH=2*0001JP=1\r\n");
 }
 
 // ---- VerifyCommunication -------------------------------------------------------
 
 TEST_F(Link, AnsweredVerificationLeavesThePortOpenAtTheChosenSettings) {
-    form.Combo1.setText(" " + std::to_string(peer.port()));
-    form.Combo2.setText("9600");
-    form.Combo3.setText("01");
+    setBoxes(" " + std::to_string(peer.port()));
     std::string statusDuring;
     ui.onEvents = [&] {
-        if (!peer.readAll(0).empty()) {
-            statusDuring = form.Label2.caption();
-            peer.send("*0001VR=anything\r\n");
-        }
+        if (!peer.readAll(0).empty()) statusDuring = form.Label2.caption(), peer.send("*0001VR=anything\r\n");
     };
     form.VerifyCommunication();
     EXPECT_EQ(form.CommOK, 1);
@@ -165,108 +129,77 @@ TEST_F(Link, AnsweredVerificationLeavesThePortOpenAtTheChosenSettings) {
     EXPECT_EQ(statusDuring, "Verifying Communication....");
     EXPECT_EQ(form.Label2.caption(), "");
     EXPECT_TRUE(ui.boxes.empty());
-    EXPECT_EQ(form.UnitID, "01");
-    EXPECT_EQ(form.PortNumber, " " + std::to_string(peer.port()));
-    EXPECT_EQ(form.BaudRate, "9600");
+    EXPECT_EQ(form.UnitID + "|" + form.PortNumber + "|" + form.BaudRate, "01| " + std::to_string(peer.port()) + "|9600");
 }
 
-TEST_F(Link, EmptyBoxStopsBeforeThePort) {
-    form.UnitID = "05";
-    form.Combo1.setText(std::to_string(peer.port()));
-    form.Combo2.setText("9600");
-    form.Combo3.setText("");
-    form.VerifyCommunication();
-    ASSERT_EQ(ui.boxes.size(), 1u);
-    EXPECT_EQ(ui.boxes[0].text, "Must supply value for COM port, baud rate, and ID.");
-    EXPECT_EQ(ui.boxes[0].title, "Error");
-    EXPECT_EQ(ui.boxes[0].icon, Icon::Stop);
-    EXPECT_EQ(form.CommOK, 0);
-    EXPECT_EQ(form.UnitID, "05");
-    EXPECT_FALSE(port.isOpen());
-    EXPECT_TRUE(port.writes.empty());
-}
-
-TEST_F(Link, ReplyFromAnotherIdIsShownAndRefused) {
-    setBoxes();
-    answerWith("*0100VR\r\n");
-    std::string statusAtBox;
-    ui.onBox = [&](const MessageRecord&) { statusAtBox = form.Label2.caption(); };
-    form.VerifyCommunication();
-    ASSERT_EQ(ui.boxes.size(), 1u);
-    EXPECT_EQ(ui.boxes[0].text,
-              " Unit detected, but at a different Unit ID.  Please verify Unit ID settings. ");
-    EXPECT_EQ(ui.boxes[0].title, "Communications");
-    EXPECT_EQ(ui.boxes[0].icon, Icon::None);
-    EXPECT_EQ(statusAtBox, "*0100VR\r\n");
-    EXPECT_EQ(form.Label2.caption(), "");
-    EXPECT_EQ(form.CommOK, 0);
-    EXPECT_FALSE(port.isOpen());
+TEST_F(Link, EveryFailedVerificationIsShownAndLeavesThePortClosed) {
+    const std::string peerPort = std::to_string(peer.port());
+    PosixSerialPort holder(dir.path());
+    const struct {
+        const char* what;
+        std::string portText, id;
+        std::function<void()> arrange;
+        Box box;
+        std::string statusAtBox, statusAfter;
+        bool sent;  // the version query went out
+    } cases[] = {
+        {"empty ID box", peerPort, "", [] {}, {"Must supply value for COM port, baud rate, and ID.", "Error", Icon::Stop},
+         "", "", false},
+        {"reply from another ID", peerPort, "01", [&] { answerWith({"*0100VR\r\n"}); },
+         {" Unit detected, but at a different Unit ID.  Please verify Unit ID settings. ", "Communications"},
+         "*0100VR\r\n", "", true},
+        {"port in use", peerPort, "01", [&] { holder.setPortNumber(peer.port()), holder.open(); },
+         {" Port already in use!   Please verify... ", "Port", Icon::Exclamation}, "", "", false},
+        {"no such port", "250", "01", [&] { holder.close(); },
+         {" Invalid Serial Port Number!   Please verify... ", "Port", Icon::Exclamation}, "", "", false},
+        {"other error", "x", "01", [] {}, {" Error  13:  Type mismatch", "Info", Icon::Exclamation}, "", "", false},
+        // A hang-up during the exchange: the port is closed all the same.
+        {"hang-up", peerPort, "01", [&] { ui.onEvents = [&] { if (!peer.readAll(0).empty()) peer.close(); }; },
+         {" Error  10005:  *", "Info", Icon::Exclamation}, "Verifying Communication....", "Verifying Communication....", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        setBoxes(c.portText, c.id);
+        form.UnitID = "05";
+        port.writes.clear();
+        ui.boxes.clear();
+        ui.onEvents = nullptr;
+        c.arrange();
+        std::string statusAtBox;
+        ui.onBox = [&](const MessageRecord&) { statusAtBox = form.Label2.caption(); };
+        form.VerifyCommunication();
+        ASSERT_EQ(ui.boxes.size(), 1u);
+        const MessageRecord& b = ui.boxes[0];
+        // A text ending in "*" gives only the start of the box text.
+        const std::string prefix = c.box.text.substr(0, c.box.text.find('*', 1));
+        EXPECT_EQ(c.box.text.back() == '*' ? b.text.substr(0, prefix.size()) : b.text, prefix);
+        EXPECT_EQ(b.title, c.box.title);
+        EXPECT_EQ(b.icon, c.box.icon);
+        EXPECT_EQ(statusAtBox, c.statusAtBox);
+        EXPECT_EQ(form.Label2.caption(), c.statusAfter);
+        EXPECT_EQ(form.CommOK, 0);
+        EXPECT_FALSE(port.isOpen());
+        EXPECT_EQ(port.writes.size(), c.sent ? 1u : 0u);
+        if (!c.id.empty()) { EXPECT_EQ(form.UnitID, c.id); } else { EXPECT_EQ(form.UnitID, "05"); }
+    }
 }
 
 TEST_F(Link, NoReplyIsRefusedAfterTwoSeconds) {
-    setBoxes();
+    setBoxes(std::to_string(peer.port()));
     const double took = timed([&] { form.VerifyCommunication(); });
-    ASSERT_EQ(ui.boxes.size(), 1u);
-    EXPECT_EQ(ui.boxes[0].text,
-              " Unit is not responding.  Please verify PC and/or unit Port and/or Baud Rate. ");
-    EXPECT_EQ(ui.boxes[0].title, "Communications");
+    EXPECT_EQ((std::vector<Box>{{ui.boxes.at(0).text, ui.boxes[0].title}}),
+              (std::vector<Box>{{" Unit is not responding.  Please verify PC and/or unit Port and/or Baud Rate. ",
+                                 "Communications"}}));
     EXPECT_GE(took, 2.0);
     EXPECT_EQ(form.CommOK, 0);
     EXPECT_FALSE(port.isOpen());
     EXPECT_EQ(form.Label2.caption(), "");
 }
 
-TEST_F(Link, PortFailuresHaveTheirOwnMessages) {
-    const auto verifyWithPort = [&](const std::string& portText) {
-        ui.boxes.clear();
-        form.Combo1.setText(portText);
-        form.Combo2.setText("9600");
-        form.Combo3.setText("01");
-        form.VerifyCommunication();
-        EXPECT_EQ(form.CommOK, 0);
-        EXPECT_FALSE(port.isOpen());
-        EXPECT_EQ(ui.boxes.size(), 1u);
-        return ui.boxes.empty() ? MessageRecord{} : ui.boxes[0];
-    };
-    {
-        PosixSerialPort other(dir.path());
-        other.setPortNumber(peer.port());
-        other.open();
-        MessageRecord box = verifyWithPort(std::to_string(peer.port()));
-        EXPECT_EQ(box.text, " Port already in use!   Please verify... ");
-        EXPECT_EQ(box.title, "Port");
-        EXPECT_EQ(box.icon, Icon::Exclamation);
-    }
-    MessageRecord missing = verifyWithPort("250");
-    EXPECT_EQ(missing.text, " Invalid Serial Port Number!   Please verify... ");
-    EXPECT_EQ(missing.title, "Port");
-    EXPECT_EQ(missing.icon, Icon::Exclamation);
-
-    MessageRecord other = verifyWithPort("x");
-    EXPECT_EQ(other.text, " Error  13:  Type mismatch");
-    EXPECT_EQ(other.title, "Info");
-    EXPECT_EQ(other.icon, Icon::Exclamation);
-    EXPECT_TRUE(port.writes.empty());
-}
-
-TEST_F(Link, HangUpDuringTheExchangeClosesThePort) {
-    setBoxes();
-    ui.onEvents = [&] {
-        if (!peer.readAll(0).empty()) peer.close();
-    };
-    form.VerifyCommunication();
-    ASSERT_EQ(ui.boxes.size(), 1u);
-    EXPECT_EQ(ui.boxes[0].text.rfind(" Error  10005:  ", 0), 0u) << ui.boxes[0].text;
-    EXPECT_EQ(ui.boxes[0].title, "Info");
-    EXPECT_EQ(form.CommOK, 0);
-    EXPECT_FALSE(port.isOpen());
-    EXPECT_EQ(form.Label2.caption(), "Verifying Communication....");
-}
-
 // ---- Closing the window while an operation waits ------------------------------
 
 TEST_F(Link, ClosingDuringAWaitStopsTheOperation) {
-    setBoxes();
+    setBoxes(std::to_string(peer.port()));
     form.EnableFrames();
     ui.onEvents = [&] {
         std::string got = peer.readAll(0);

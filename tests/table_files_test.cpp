@@ -27,25 +27,20 @@ TEST(TableLineRules, DataLinesNeedOneRunOfBlanksAndThreeTo25Characters) {
         EXPECT_TRUE(table::isWellFormedDataLine(ok)) << ok;
     for (const char* bad : {"12", " 12 ", "1234567890123 123456789012", "20 1.0 5", "20\t1.0123"})
         EXPECT_FALSE(table::isWellFormedDataLine(bad)) << bad;
-    EXPECT_EQ(table::indexField(7), "007");
     EXPECT_EQ(table::replyValueField("*0001JT001=1.01234567890123"), "1.0123456789");
     EXPECT_EQ(table::replyValueField("*0001JT001"), "");
     EXPECT_EQ(table::shownFileName("/x/" + std::string(130, 'b')), std::string(100, 'b'));
 }
 
-// A file system whose replacing of a file fails, as a full disk would.
-class FailingReplaceFiles : public FileSystem {
-public:
-    void replaceFile(const std::string&, const std::string&) override {
-        throw FileError(FileError::DiskFull, "Cannot write \"x\": No space left on device");
-    }
-};
-
-// A file system whose reads fail with a device error.
-class FailingReadFiles : public FileSystem {
+// A file system whose reads fail with a device error and whose replacing of
+// a file fails as a full disk would.
+class FailingFiles : public FileSystem {
 public:
     std::vector<std::string> readLines(const std::string&) override {
         throw FileError(FileError::DeviceIO, "Cannot read: Input/output error");
+    }
+    void replaceFile(const std::string&, const std::string&) override {
+        throw FileError(FileError::DiskFull, "Cannot write \"x\": No space left on device");
     }
 };
 
@@ -83,6 +78,14 @@ protected:
         form.Command2_Click();
         EXPECT_TRUE(ui.scriptDone());
         EXPECT_TRUE(form.Frame13.enabled() && form.Frame4.enabled());
+    }
+
+    // The settings of the n-th file dialog; it opens in the program folder.
+    void expectDialog(size_t n, const std::string& filter, const std::string& name, int index, const std::string& title) {
+        ASSERT_GT(ui.dialogLog.size(), n);
+        const auto& s = ui.dialogLog[n].settings;
+        EXPECT_EQ(std::tie(s.filter, s.fileName, s.filterIndex, s.title, s.initialDir),
+                  std::tie(filter, name, index, title, dir.path()));
     }
 
     std::filesystem::path savedCwd;
@@ -149,24 +152,12 @@ TEST_F(TableForm, AFileThatCannotBeOpenedIsReportedAndLeavesTheListEmpty) {
     EXPECT_EQ(boxes(), std::vector<BoxSeen>{fileBox(CantFind)});
 }
 
-using FailingReadForm = TableFormWith<FailingReadFiles>;
-
-TEST_F(FailingReadForm, OtherReadFailuresAreReportedByTheirCode) {
-    load("t.txt");
-    form.Option2_0.press();
-    EXPECT_EQ(boxes(), std::vector<BoxSeen>(2, fileBox("Error 57 reported. ")));
-    EXPECT_EQ(form.Label2.caption(), "");
-}
 
 TEST_F(TableForm, SelectFileShowsTheNameAfterTheLastSeparatorAndLoadFindsIt) {
     form.List1.addItem("row");
     ui.confirmNextDialog("C:\\tables\\prr.txt");
     form.Command7_Click();
-    ASSERT_EQ(ui.dialogLog.size(), 1u);
-    const auto& s = ui.dialogLog[0].settings;
-    EXPECT_EQ(std::tie(s.filter, s.fileName, s.filterIndex, s.title, s.initialDir),
-              std::make_tuple(std::string("Pressure Reduction Ratio Files (*.*) |*.*"), std::string(), 1,
-                              std::string("Select a valid Pressure Reduction Ratio File name"), dir.path()));
+    expectDialog(0, "Pressure Reduction Ratio Files (*.*) |*.*", "", 1, "Select a valid Pressure Reduction Ratio File name");
     EXPECT_EQ(form.TableFileName, "C:\\tables\\prr.txt");
     EXPECT_EQ(form.Text1.text(), "prr.txt");
     EXPECT_EQ(form.List1.listCount(), 0);
@@ -185,15 +176,15 @@ TEST_F(TableForm, SelectFileShowsTheNameAfterTheLastSeparatorAndLoadFindsIt) {
     form.Command7_Click();
     EXPECT_EQ(form.TableFileName, "prr.txt");
     EXPECT_EQ(form.List1.listCount(), 0);
-}
 
-TEST_F(TableForm, EnterInTheNameBoxTakesTheNameAndClearsTheList) {
+    // Enter in the name box takes the name, clears the list and moves the
+    // focus on, unless the name is empty.
     int key = 13;
+    form.Text1.setText("");
     form.List1.addItem("row");
     form.Text1_KeyPress(key);
     EXPECT_EQ(form.List1.listCount(), 0);
-    EXPECT_EQ(ui.focused, nullptr);  // empty name: the focus stays
-
+    EXPECT_EQ(ui.focused, nullptr);
     form.Text1.setText("t.txt");
     form.Text1_KeyPress(key);
     EXPECT_EQ(key, 13);
@@ -211,10 +202,7 @@ TEST_F(TableForm, SaveWritesTheHeaderAndRowsAndLoadsBackTheSameRows) {
     ui.confirmNextDialog(dir.file("saved.txt"));
     form.Command2_Click();
     EXPECT_TRUE(boxes().empty());
-    const auto& s = ui.dialogLog.at(0).settings;
-    EXPECT_EQ(std::tie(s.filter, s.fileName, s.filterIndex, s.title, s.initialDir),
-              std::make_tuple(std::string("All Files (*.*) |*.*"), std::string("PRR Table 03-04-2024 .TXT"), 0,
-                              std::string("Enter a Pressure Reduction Ratio File name"), dir.path()));
+    expectDialog(0, "All Files (*.*) |*.*", "PRR Table 03-04-2024 .TXT", 0, "Enter a Pressure Reduction Ratio File name");
     EXPECT_EQ(dir.read("saved.txt"),
               "*\r\n* KELMORADYNIQUE, INC.\r\n*\r\n* Pressure Reduction Table\r\n"
               "* as of 14:05:09 03-04-2024\r\n*\r\n 20  1.0123\r\n-40  .9876\r\n 0  1\r\n");
@@ -248,18 +236,24 @@ TEST_F(TableForm, ReplaceQuestionsDecideWhetherAnExistingFileIsReplaced) {
     // No file of that name: no question.
     save("new.txt");
     EXPECT_EQ(dir.read("new.txt").size(), dir.read("old.txt").size());
-}
 
-TEST_F(TableForm, ASaveThatCannotCreateTheFileSaysSoAndClaimsNoSuccess) {
+    // A file that cannot be created: said so, and no success claimed.
+    ui.boxes.clear();
+    form.Label2.setCaption("");
     save("no/such/folder/t.txt");
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].text.rfind(" Can't save file: ", 0), 0u);
     EXPECT_EQ(form.Label2.caption(), "");
 }
 
-using FailingSaveForm = TableFormWith<FailingReplaceFiles>;
+using FailingForm = TableFormWith<FailingFiles>;
 
-TEST_F(FailingSaveForm, AFailedSaveKeepsTheOldFile) {
+TEST_F(FailingForm, ReadFailuresAreReportedByTheirCodeAndAFailedSaveKeepsTheOldFile) {
+    load("t.txt");
+    form.Option2_0.press();
+    EXPECT_EQ(boxes(), std::vector<BoxSeen>(2, fileBox("Error 57 reported. ")));
+    EXPECT_EQ(form.Label2.caption(), "");
+
     dir.write("old.txt", "old");
     form.Label2.setCaption("before");
     save("old.txt", Answer::Yes);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -54,6 +55,12 @@ protected:
         cfg.faults = faults;
         startUnit(cfg);
     }
+    // A unit whose default configuration `edit` changes first.
+    void startUnitWith(const std::function<void(sim::UnitConfig&)>& edit) {
+        sim::UnitConfig cfg = sim::defaultConfig();
+        edit(cfg);
+        startUnit(cfg);
+    }
 
     void setLink(const std::string& portText, const std::string& id) {
         form.Combo1.setText(portText);
@@ -91,6 +98,18 @@ protected:
         return out;
     }
     static constexpr const char* AllEnabled = "1111111111";
+
+    // The line hung up: one "Port" box with the exclamation icon,
+    // the link flag down, the port closed and the frames as given.
+    void expectPortFailure(const std::string& framesAfter = AllEnabled) {
+        ASSERT_EQ(ui.boxes.size(), 1u);
+        EXPECT_EQ(ui.boxes[0].title, "Port");
+        EXPECT_EQ(ui.boxes[0].icon, Icon::Exclamation);
+        EXPECT_NE(ui.boxes[0].text.find("hung up"), std::string::npos) << ui.boxes[0].text;
+        EXPECT_EQ(form.CommOK, 0);
+        EXPECT_FALSE(port.isOpen());
+        EXPECT_EQ(frames(), framesAfter);
+    }
 };
 
 // A scripted unit for replies the simulated one does not give: a raw peer
