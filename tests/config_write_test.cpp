@@ -2,6 +2,8 @@
 // terminal.
 #include <gtest/gtest.h>
 
+#include <clocale>
+
 #include "support/unit_fixture.h"
 
 namespace qv::test {
@@ -53,6 +55,19 @@ TEST_F(WriteValues, WritesTheThreeValuesInTheirShortestFormAndShowsTheEchoes) {
     EXPECT_EQ(boxes(), std::vector<Box>{});
     EXPECT_EQ(writesSeen(), (Lines{"*0100EW*0100JP=0", "*0100EW*0100JH=-40", "*0100EW*0100JC=-.5"}));
     EXPECT_EQ(shown(), "-40|-.5");
+}
+
+TEST_F(WriteValues, ACommaLocaleConstantIsSentAndItsEchoReadAsTheUnitWritesIt) {
+    const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
+    if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) GTEST_SKIP() << "no de_DE.UTF-8 locale";
+    startUnitWith([](sim::UnitConfig&) {});
+    form.EnableFrames();
+    show(1, "25", "29,92");
+    form.cmdWriteValues_Click();
+    std::setlocale(LC_NUMERIC, saved.c_str());
+    EXPECT_EQ(boxes(), std::vector<Box>{});
+    EXPECT_EQ(writesSeen().back(), "*0100EW*0100JC=29.92");
+    EXPECT_EQ(form.Label2.caption(), SavedOk);
 }
 
 TEST_F(WriteValues, ChecksBeforeSendingStopAtTheFirstFailure) {
