@@ -1,5 +1,7 @@
 #include "sim/pty_unit.h"
 
+#include "platform/posix/baud_rates.h"
+
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/prctl.h>
@@ -26,37 +28,6 @@ using Seconds = std::chrono::duration<double>;
 
 constexpr auto PieceGap = std::chrono::milliseconds(50);
 
-speed_t speedOf(int baud) {
-    switch (baud) {
-        case 300: return B300;
-        case 600: return B600;
-        case 1200: return B1200;
-        case 2400: return B2400;
-        case 4800: return B4800;
-        case 9600: return B9600;
-        case 19200: return B19200;
-        case 38400: return B38400;
-        case 57600: return B57600;
-        case 115200: return B115200;
-        default: return B9600;
-    }
-}
-
-int baudOf(speed_t s) {
-    switch (s) {
-        case B300: return 300;
-        case B600: return 600;
-        case B1200: return 1200;
-        case B2400: return 2400;
-        case B4800: return 4800;
-        case B9600: return 9600;
-        case B19200: return 19200;
-        case B38400: return 38400;
-        case B57600: return 57600;
-        case B115200: return 115200;
-        default: return 0;
-    }
-}
 
 std::runtime_error failure(const std::string& what) {
     return std::runtime_error(what + ": " + std::strerror(errno));
@@ -85,8 +56,10 @@ PtyUnit::PtyUnit(const std::string& folder, UnitConfig cfg, int port) : model_(s
         if (::tcgetattr(slave_, &t) != 0) throw failure("tcgetattr");
         ::cfmakeraw(&t);
         t.c_cflag |= CLOCAL | CREAD;
-        ::cfsetispeed(&t, speedOf(model_.config().baud));
-        ::cfsetospeed(&t, speedOf(model_.config().baud));
+        // A unit set to a speed outside the ten still opens its line at 9600.
+        const speed_t speed = speedOf(model_.config().baud) != B0 ? speedOf(model_.config().baud) : B9600;
+        ::cfsetispeed(&t, speed);
+        ::cfsetospeed(&t, speed);
         if (::tcsetattr(slave_, TCSANOW, &t) != 0) throw failure("tcsetattr");
         ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
         if (::pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) throw failure("pipe2");

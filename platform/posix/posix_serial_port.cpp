@@ -1,4 +1,5 @@
 #include "platform/posix/posix_serial_port.h"
+#include "platform/posix/baud_rates.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -33,21 +34,6 @@ std::string trim(const std::string& s) {
     return s.substr(b, e - b + 1);
 }
 
-speed_t speedOf(int baud) {
-    switch (baud) {
-        case 300: return B300;
-        case 600: return B600;
-        case 1200: return B1200;
-        case 2400: return B2400;
-        case 4800: return B4800;
-        case 9600: return B9600;
-        case 19200: return B19200;
-        case 38400: return B38400;
-        case 57600: return B57600;
-        case 115200: return B115200;
-        default: return B0;
-    }
-}
 
 // The name of the group that owns the device, for the permission message.
 std::string ownerGroup(const std::string& path) {

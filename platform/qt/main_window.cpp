@@ -48,12 +48,12 @@ QString fontFamily() {
 }
 
 // Point size 0 is the window's default font: 8.25 pt regular.
-QFont fontFor(const FontSpec& spec) {
+QFont fontFor(const FontSpec& design) {
     QFont font(fontFamily());
     font.setStyleHint(QFont::SansSerif);
-    bool isDefault = spec.points <= 0;
-    font.setPointSizeF(isDefault ? 8.25 : spec.points);
-    font.setBold(!isDefault && spec.bold);
+    bool isDefault = design.points <= 0;
+    font.setPointSizeF(isDefault ? 8.25 : design.points);
+    font.setBold(!isDefault && design.bold);
     return font;
 }
 
