@@ -27,25 +27,12 @@
 #include "app/main_form.h"
 #include "platform/qt/main_window.h"
 #include "platform/qt/qt_toolkit.h"
+#include "support/no_serial_port.h"
 
 namespace qv {
 namespace {
 
-class NoPort : public SerialPort {
-public:
-    void setPortNumber(int n) override { number = n; }
-    int portNumber() const override { return number; }
-    void setSettings(const std::string& s) override { text = s; }
-    const std::string& settings() const override { return text; }
-    void open() override { throw SerialError(SerialError::InvalidPort, "no serial port in this test"); }
-    void close() override {}
-    bool isOpen() const override { return false; }
-    void write(const std::string&) override { throw SerialError(8012, "port not open"); }
-    std::string readAvailable() override { return {}; }
-    bool waitReadable(int) override { return false; }
-    int number = 0;
-    std::string text;
-};
+using NoPort = NoSerialPort;
 
 // Runs `action` on the modal widget that a call is about to show, from the
 // event loop of that widget.
