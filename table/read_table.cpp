@@ -27,6 +27,16 @@ void MainForm::Command4_Click() {
             List2.clear();
             ui.doEvents();
             Stat1("Reading table from unit...");
+            // Sends one query for the current line; false, after telling the
+            // user, when no reply came.
+            auto ask = [this](const char* mnemonic) {
+                const std::string command = "*" + UnitID + "00" + mnemonic + IndexField;
+                Stat1("Sending: " + command);
+                SendReceive(command, ReadLimitSec);
+                if (!ReplyBuffer.empty()) return true;
+                MsgBox(" Unit is not responding or is not a Rarerizeza Rerededo! ", "Communications");
+                return false;
+            };
             LineIndex = 1;
             for (;;) {
                 ui.doEvents();
@@ -40,12 +50,7 @@ void MainForm::Command4_Click() {
                 }
                 IndexField = table::indexField(LineIndex);
 
-                std::string command = "*" + UnitID + "00JT" + IndexField;
-                Stat1("Sending: " + command);
-                SendReceive(command, ReadLimitSec);
-                if (ReplyBuffer.empty()) {
-                    MsgBox(" Unit is not responding or is not a Rarerizeza Rerededo! ",
-                           "Communications");
+                if (!ask("JT")) {
                     failed = true;
                     break;
                 }
@@ -54,12 +59,7 @@ void MainForm::Command4_Click() {
                 TempRead = table::replyValue(ReplyBuffer);
                 if (TempRead == table::EndMarkerTemperature) break;
 
-                command = "*" + UnitID + "00JR" + IndexField;
-                Stat1("Sending: " + command);
-                SendReceive(command, ReadLimitSec);
-                if (ReplyBuffer.empty()) {
-                    MsgBox(" Unit is not responding or is not a Rarerizeza Rerededo! ",
-                           "Communications");
+                if (!ask("JR")) {
                     failed = true;
                     break;
                 }
