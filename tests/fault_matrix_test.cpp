@@ -244,15 +244,8 @@ Outcome unpack(const std::string& text) {
     return o;
 }
 
-class FaultMatrix : public ::testing::TestWithParam<Row> {
+class FaultMatrix : public FormFixtureWith<WatchedPort, FileSystem, ::testing::TestWithParam<Row>> {
 protected:
-    TempDir dir;
-    HeadlessToolkit ui{dir.path()};
-    WatchedPort serial{dir.path()};
-    SystemClock clock;
-    FileSystem files;
-    Platform platform{ui, serial, clock, files};
-    MainForm form{platform};
     std::unique_ptr<sim::PtyUnit> unit;
     PosixSerialPort holder{dir.path()};  // another user of the port
 
@@ -264,7 +257,7 @@ protected:
         if (row.fault.at.empty()) cfg.faults = row.fault.faults;
         unit = std::make_unique<sim::PtyUnit>(dir.path(), cfg);
         if (!row.fault.at.empty()) {
-            serial.beforeWrite = [this, &row, seen = 0](const std::string& line) mutable {
+            port.beforeWrite = [this, &row, seen = 0](const std::string& line) mutable {
                 const bool match = line.find(row.fault.at) != std::string::npos;
                 const bool hit = match && (row.fault.nth == 0 || ++seen == row.fault.nth);
                 unit->withModel([&](sim::UnitModel& m) { m.config().faults = hit ? row.fault.faults : sim::Faults{}; });
@@ -307,7 +300,7 @@ protected:
         const sim::UnitConfig u = stored();
         switch (op) {
             case Op::Verify:
-                return "ok=" + std::to_string(form.CommOK) + " open=" + std::to_string(serial.isOpen());
+                return "ok=" + std::to_string(form.CommOK) + " open=" + std::to_string(port.isOpen());
             case Op::Detect:
             case Op::Read:
                 return form.txt12HourTemp.text() + "|" + std::to_string(form.cboTableTempUnit.listIndex()) + "|" +
@@ -341,8 +334,8 @@ protected:
         }
         o.status = form.Label2.caption();
         o.data = snapshot(op);
-        if (op == Op::Verify) serial.close();  // the caller's job after a verification
-        o.portOpen = serial.isOpen();
+        if (op == Op::Verify) port.close();  // the caller's job after a verification
+        o.portOpen = port.isOpen();
         o.frames.clear();
         for (const Frame* f : {&form.Frame1, &form.Frame2, &form.Frame4, &form.Frame5, &form.Frame7, &form.Frame8,
                                &form.Frame10, &form.Frame12, &form.Frame13, &form.Frame3})
@@ -384,7 +377,7 @@ TEST_P(FaultMatrix, EndsAsItsOperationMust) {
     // the unit's own values, with no late reply of this case in between.
     if (row.fault.port == PortFault::Denied || row.fault.faults.hangupAfter >= 0) return;
     holder.close();
-    serial.beforeWrite = nullptr;
+    port.beforeWrite = nullptr;
     unit->withModel([](sim::UnitModel& m) { m.config().faults = {}; });
     const double late = row.fault.faults.replyDelay;
     if (late > 0) std::this_thread::sleep_for(std::chrono::duration<double>(row.fault.nth == 0 ? late + 0.2 : 0.5));
@@ -394,7 +387,7 @@ TEST_P(FaultMatrix, EndsAsItsOperationMust) {
     EXPECT_TRUE(ui.boxes.empty()) << ui.boxes[0].text;
     EXPECT_EQ(form.Label2.caption(), "Configuration values read successfully.");
     EXPECT_EQ(form.txt12HourTemp.text(), " " + stored().jh);
-    EXPECT_FALSE(serial.isOpen());
+    EXPECT_FALSE(port.isOpen());
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, FaultMatrix, ::testing::ValuesIn(allRows()), [](const auto& info) {

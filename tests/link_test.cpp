@@ -31,15 +31,8 @@ public:
     std::vector<std::string> writes, reads;
 };
 
-class Link : public ::testing::Test {
+class Link : public FormFixtureWith<RecordingPort> {
 protected:
-    TempDir dir;
-    HeadlessToolkit ui{dir.path()};
-    RecordingPort port{dir.path()};
-    SystemClock clock;
-    FileSystem files;
-    Platform platform{ui, port, clock, files};
-    MainForm form{platform};
     PtyPeer peer{dir.path()};
 
     void openPort() {

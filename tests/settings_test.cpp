@@ -31,15 +31,8 @@ public:
 const std::string StartupError = " Initial Configuration File Error!, Can't continue... ";
 const std::string Defaults = "1\r\n9600\r\n01\r\n\r\n0\r\n";
 
-class Settings : public ::testing::Test {
+class Settings : public FormFixtureWith<NoSerialPort, ScriptedFiles> {
 protected:
-    TempDir dir;
-    HeadlessToolkit ui{dir.path()};
-    NoSerialPort port;
-    TestClock clock;
-    ScriptedFiles files;
-    Platform platform{ui, port, clock, files};
-    MainForm form{platform};
 
     void writeSettings(const std::string& content) { dir.write(SettingsFileName, content); }
     std::string settings() const { return dir.read(SettingsFileName); }

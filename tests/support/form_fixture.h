@@ -22,14 +22,16 @@ public:
     LocalTime time;
 };
 
-template <class Port = NoSerialPort>
-class FormFixtureWith : public ::testing::Test {
+// The window over the serial port Port (built for the program folder) and
+// the file layer Files; Base is the GoogleTest fixture kind.
+template <class Port = NoSerialPort, class Files = FileSystem, class Base = ::testing::Test>
+class FormFixtureWith : public Base {
 protected:
     TempDir dir;
     HeadlessToolkit ui{dir.path()};
-    Port port;
+    Port port{dir.path()};
     TestClock clock;
-    FileSystem files;
+    Files files;
     Platform platform{ui, port, clock, files};
     MainForm form{platform};
 };

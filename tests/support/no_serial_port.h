@@ -9,6 +9,8 @@ namespace qv {
 // A serial port that is never there (tests that do not talk to a unit).
 class NoSerialPort : public SerialPort {
 public:
+    NoSerialPort() = default;
+    explicit NoSerialPort(const std::string& /*programFolder*/) {}
     void setPortNumber(int n) override { number = n; }
     int portNumber() const override { return number; }
     void setSettings(const std::string& s) override { text = s; }

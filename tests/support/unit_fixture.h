@@ -15,6 +15,7 @@
 #include "platform/headless/headless_toolkit.h"
 #include "platform/posix/posix_serial_port.h"
 #include "sim/pty_unit.h"
+#include "support/form_fixture.h"
 #include "support/pty_peer.h"
 #include "support/temp_dir.h"
 
@@ -33,15 +34,8 @@ inline std::ostream& operator<<(std::ostream& out, const Box& b) {
     return out << "{\"" << b.text << "\", \"" << b.title << "\", icon " << static_cast<int>(b.icon) << "}";
 }
 
-class UnitFixture : public ::testing::Test {
+class UnitFixture : public FormFixtureWith<PosixSerialPort> {
 protected:
-    TempDir dir;
-    HeadlessToolkit ui{dir.path()};
-    PosixSerialPort port{dir.path()};
-    SystemClock clock;
-    FileSystem files;
-    Platform platform{ui, port, clock, files};
-    MainForm form{platform};
     std::unique_ptr<sim::PtyUnit> unit;
 
     // A fast (unpaced) unit; the Communications boxes are set to reach it.
