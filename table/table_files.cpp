@@ -10,12 +10,17 @@ namespace qv {
 
 namespace table {
 
-void showTableFileError(MainForm& form, const FileError& failure) {
-    if (failure.code() == FileError::NotFound || failure.code() == FileError::AccessError)
-        form.MsgBox(CantFindFile, "File", Buttons::OK, Icon::Exclamation);
-    else
-        form.MsgBox("Error " + std::to_string(failure.code()) + " reported. ", "File", Buttons::OK,
-                    Icon::Exclamation);
+std::optional<std::vector<std::string>> readTableFile(MainForm& form) {
+    try {
+        return form.files.readLines(form.TableFileName);
+    } catch (const FileError& failure) {
+        if (failure.code() == FileError::NotFound || failure.code() == FileError::AccessError)
+            form.MsgBox(CantFindFile, "File", Buttons::OK, Icon::Exclamation);
+        else
+            form.MsgBox("Error " + std::to_string(failure.code()) + " reported. ", "File", Buttons::OK,
+                        Icon::Exclamation);
+        return std::nullopt;
+    }
 }
 
 }  // namespace table
@@ -42,16 +47,11 @@ void MainForm::Command10_Click() {
     }
     List1.clear();
 
-    std::vector<std::string> lines;
-    try {
-        lines = files.readLines(TableFileName);
-    } catch (const FileError& e) {
-        table::showTableFileError(*this, e);
-        return;
-    }
+    const std::optional<std::vector<std::string>> lines = table::readTableFile(*this);
+    if (!lines) return;
 
     bool overLimit = false;
-    for (const std::string& line : lines) {
+    for (const std::string& line : *lines) {
         ui.doEvents();
         LineBuffer = line;
         if (table::isHeaderLine(LineBuffer)) continue;
@@ -90,14 +90,9 @@ void MainForm::Command7_Click() {
 
 void MainForm::Option2_Click(int Index) {
     List1.clear();
-    std::vector<std::string> lines;
-    try {
-        lines = files.readLines(TableFileName);
-    } catch (const FileError& e) {
-        table::showTableFileError(*this, e);
-        return;
-    }
-    for (const std::string& line : lines) {
+    const std::optional<std::vector<std::string>> lines = table::readTableFile(*this);
+    if (!lines) return;
+    for (const std::string& line : *lines) {
         ui.doEvents();
         LineBuffer = line;
         if (Index == 1 && table::isHeaderLine(LineBuffer)) continue;

@@ -1,7 +1,9 @@
 // Messages the table handlers share.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "app/main_form.h"
 
@@ -11,9 +13,10 @@ inline const std::string CantFindFile = " Can't find selected file. Please verif
 inline const std::string TransferComplete =
     "           Transfer Complete.                           ";
 
-// A table file that could not be opened or read: a missing file or a path or
-// access error gets " Can't find selected file. Please verify... ", any other
-// failure "Error <code> reported. "; both exclamation, titled "File".
-void showTableFileError(MainForm& form, const FileError& failure);
+// The lines of the current table file (TableFileName). When it cannot be
+// opened or read, tells the user and gives nothing: a missing file or a path
+// or access error gets " Can't find selected file. Please verify... ", any
+// other failure "Error <code> reported. "; both exclamation, titled "File".
+std::optional<std::vector<std::string>> readTableFile(MainForm& form);
 
 }  // namespace qv::table

@@ -30,21 +30,15 @@ void MainForm::Command1_Click() {
 
     // Check pass: every data line must be well formed before anything is sent.
     if (CommOK == 1) {
-        std::vector<std::string> lines;
-        bool opened = true;
-        try {
-            lines = files.readLines(TableFileName);
-        } catch (const FileError& e) {
-            table::showTableFileError(*this, e);
+        const std::optional<std::vector<std::string>> lines = table::readTableFile(*this);
+        if (!lines) {
             CommOK = 0;
-            opened = false;
-        }
-        if (opened) {
+        } else {
             int physicalLine = 0;
             int dataLines = 0;
             bool invalid = false;
             bool tooMany = false;
-            for (const std::string& line : lines) {
+            for (const std::string& line : *lines) {
                 ui.doEvents();
                 LineBuffer = line;
                 ++physicalLine;
@@ -102,12 +96,10 @@ void MainForm::Command1_Click() {
             Stat1("Transfering table...");
 
             std::vector<std::string> lines;
-            try {
-                lines = files.readLines(TableFileName);
-            } catch (const FileError& e) {
-                table::showTableFileError(*this, e);
+            if (auto read = table::readTableFile(*this))
+                lines = std::move(*read);
+            else
                 CommOK = 0;
-            }
 
             const std::string enable = "*" + UnitID + "00EW";
             // Sends one write, and checks that the unit echoes the value sent.
