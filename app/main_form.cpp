@@ -137,7 +137,13 @@ void MainForm::dispatch(const std::function<void()>& handler) {
     if (running_ == 0 && closing_ && onDeferredClose) onDeferredClose();
 }
 
-bool MainForm::requestClose() {
+bool MainForm::requestClose(CloseRequest how) {
+    if (how == CloseRequest::User && !closing_ && running_ > 0 && writing_ > 0) {
+        const Answer answer =
+            ui.messageBox(ClosingWhileWritingText, AppTitle, Buttons::YesNo, Icon::Exclamation);
+        // A forced close that came while the question was open has decided already.
+        if (answer != Answer::Yes && !closing_) return false;
+    }
     if (!unloaded_) {
         unloaded_ = true;
         Form_Unload();

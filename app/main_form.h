@@ -32,6 +32,15 @@ inline const std::string SettingsFileName = "Quorvel Config Utility Data.txt";
 // the running operation stops without touching the window any further.
 struct WindowClosing {};
 
+// How a close was asked for: by the user, who is asked first when closing
+// would cut a write to the unit short, or by the system (a termination
+// signal), which is never asked anything.
+enum class CloseRequest { User, Forced };
+
+inline const std::string ClosingWhileWritingText =
+    " Values are still being written to the unit.  Closing now leaves the unit partly written.  "
+    "Close anyway? ";
+
 class MainForm {
 public:
     explicit MainForm(Platform& platform);
@@ -161,13 +170,29 @@ public:
     // handled during a wait, and a close requested meanwhile is finished once
     // the outermost handler has returned.
     void dispatch(const std::function<void()>& handler);
-    // The user closes the window. Runs the shutdown step. Returns true when the
-    // window may go at once; false when an operation is still running, in which
-    // case its wait ends early and onDeferredClose runs when it has unwound.
-    bool requestClose();
+    // The window is being closed. While an operation writes to the unit, a
+    // close by the user asks first (Yes/No); No returns false with the window
+    // and the operation going on as before (closing() stays false). Otherwise
+    // runs the shutdown step and returns true when the window may go at once;
+    // false when an operation is still running, in which case its wait ends
+    // early and onDeferredClose runs when it has unwound.
+    bool requestClose(CloseRequest how = CloseRequest::User);
     bool closing() const { return closing_; }
     bool busy() const { return running_ > 0; }
     std::function<void()> onDeferredClose;
+
+    // Held by an operation for as long as it writes to the unit: a close meanwhile
+    // would leave the unit partly written, so the user is asked first.
+    class WritingToUnit {
+    public:
+        explicit WritingToUnit(MainForm& form) : form_(form) { ++form_.writing_; }
+        ~WritingToUnit() { --form_.writing_; }
+        WritingToUnit(const WritingToUnit&) = delete;
+        WritingToUnit& operator=(const WritingToUnit&) = delete;
+
+    private:
+        MainForm& form_;
+    };
 
     // A message box with the application's title unless another is given;
     // shows nothing while the window is closing.
@@ -183,6 +208,7 @@ private:
     void wireEvents();
     std::vector<Control*> controls_;
     int running_ = 0;
+    int writing_ = 0;
     bool closing_ = false;
     bool unloaded_ = false;
 };

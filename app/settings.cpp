@@ -30,9 +30,10 @@ std::string settingsText(const std::vector<std::string>& values) {
 }  // namespace
 
 bool MainForm::Form_Load() {
-    // A missing file is created with these lines; the first three also become
-    // this run's link settings, so that the boxes show them and a first close
-    // writes them back.
+    // A missing file is created with these lines, and they become this run's
+    // settings as well: the first run then looks like every later run with
+    // that file (the "Barometric Mode" frame hidden, so it covers nothing)
+    // and a first close writes the same lines back.
     static const std::vector<std::string> DefaultLines{"1", "9600", "01", "", "0"};
     try {
         const std::string path = settingsPath();
@@ -57,6 +58,8 @@ bool MainForm::Form_Load() {
             PortNumber = DefaultLines[0];
             BaudRate = DefaultLines[1];
             UnitID = DefaultLines[2];
+            TableFileName = DefaultLines[3];
+            BaroModeSwitch = DefaultLines[4];
         }
 
         if (BaroModeSwitch == "0") Frame12.setVisible(false);

@@ -16,6 +16,7 @@ void MainForm::Command12_Click() {
 
     VerifyCommunication();
     if (CommOK == 1) {
+        WritingToUnit writing(*this);
         try {
             ui.doEvents();
             Stat1("Writing Barometric mode...");

@@ -57,6 +57,7 @@ void MainForm::cmdWriteValues_Click() {
     Frame3.setEnabled(false);
     VerifyCommunication();
     if (CommOK == 1) {
+        WritingToUnit writing(*this);
         try {
             // Sends a write line until a reply comes, at most MaxAttempts times;
             // false when none came.

@@ -89,6 +89,7 @@ void MainForm::Command1_Click() {
         // Write pass: the lines are read from the file again and each value
         // written is read back and compared with what was sent.
         if (CommOK == 1) {
+            WritingToUnit writing(*this);
             List2.clear();
             ProgressBar1.setMax(List1.listCount());
             ProgressBar1.setValue(0);

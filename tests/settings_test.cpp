@@ -52,8 +52,8 @@ TEST_F(Settings, FirstRunCreatesTheDefaultsAndFillsTheLists) {
     EXPECT_TRUE(ui.boxes.empty());
     EXPECT_EQ(settings(), Defaults);
     EXPECT_EQ(form.Combo1.text() + "|" + form.Combo2.text() + "|" + form.Combo3.text() + "|" + form.Text1.text() +
-                  "|" + form.TableFileName + "|" + form.BaroModeSwitch, "1|9600|01|||");
-    EXPECT_TRUE(form.Frame12.visible());
+                  "|" + form.TableFileName + "|" + form.BaroModeSwitch, "1|9600|01|||0");
+    EXPECT_FALSE(form.Frame12.visible());
     ASSERT_EQ(form.Combo1.listCount(), 99);
     EXPECT_EQ(form.Combo1.items()[0] + form.Combo1.items()[8] + form.Combo1.items()[98], " 1 9 99");
     EXPECT_EQ(form.Combo2.items(), (std::vector<std::string>{"300", "600", "1200", "2400", "4800", "9600",
@@ -63,7 +63,7 @@ TEST_F(Settings, FirstRunCreatesTheDefaultsAndFillsTheLists) {
     for (const ComboBox* box : {&form.Combo1, &form.Combo2, &form.Combo3}) EXPECT_EQ(box->listIndex(), -1);
 
     form.Form_Unload();
-    EXPECT_EQ(settings(), "1\r\n9600\r\n01\r\n\r\n\r\n");
+    EXPECT_EQ(settings(), Defaults);
 }
 
 TEST_F(Settings, EachLineIsOneValueAndEveryValueSurvivesAWriteAndARead) {

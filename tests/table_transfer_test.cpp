@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <set>
+#include <tuple>
 
 #include "support/unit_fixture.h"
 
@@ -144,6 +146,81 @@ TEST_F(TableTransfer, ClosingTheWindowDuringTheReadEndsItAtOnce) {
     EXPECT_TRUE(ui.boxes.empty());
     EXPECT_FALSE(port.isOpen());
     EXPECT_FALSE(form.Frame4.enabled());  // the handler did not run on to its end
+}
+
+// A close by the user while values are being written asks first; a close by
+// the system (a termination signal) never asks. Reading operations close at
+// once (above).
+TEST_F(TableTransfer, ClosingWhileWritingToTheUnitAsksFirst) {
+    std::string table;
+    for (int i = 1; i <= 30; ++i) table += std::to_string(i) + " 1." + std::to_string(i) + "\r\n";
+    dir.write("table.txt", table);
+    const struct {
+        const char* what;
+        std::function<void(MainForm&)> prepare;
+        std::function<bool(MainForm&)> press;
+        std::string closeAtStatus, succeeded;
+        CloseRequest how;
+        std::optional<Answer> answer;  // none: nobody is asked
+    } cases[] = {
+        {"table write, No", [&](MainForm& f) { f.Text1.setText(dir.file("table.txt")); f.Command10_Click(); },
+         [](MainForm& f) { return f.Command1.press(); }, "Sending: *0100EW*0100JT003",
+         "Table successfully transferred to unit...", CloseRequest::User, Answer::No},
+        {"table write, Yes", [&](MainForm& f) { f.Text1.setText(dir.file("table.txt")); f.Command10_Click(); },
+         [](MainForm& f) { return f.Command1.press(); }, "Sending: *0100EW*0100JT003",
+         "Table successfully transferred to unit...", CloseRequest::User, Answer::Yes},
+        {"table write, signal", [&](MainForm& f) { f.Text1.setText(dir.file("table.txt")); f.Command10_Click(); },
+         [](MainForm& f) { return f.Command1.press(); }, "Sending: *0100EW*0100JT003",
+         "Table successfully transferred to unit...", CloseRequest::Forced, std::nullopt},
+        {"configuration write, No",
+         [](MainForm& f) {
+             f.txt12HourTemp.setText("25");
+             f.txtPressureReductionConstant.setText("29.92");
+             f.cboTableTempUnit.setListIndex(1);
+         },
+         [](MainForm& f) { return f.cmdWriteValues.press(); }, "Writing config data to unit...",
+         "Configuration values saved successfully.", CloseRequest::User, Answer::No},
+        {"barometric mode write, Yes", [](MainForm& f) { f.Option4_0.setValue(true); },
+         [](MainForm& f) { return f.Command12.press(); }, "Writing Barometric mode...", "Barometric Mode OK",
+         CloseRequest::User, Answer::Yes},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        startUnit(withTable({}));
+        MainForm f(platform);
+        f.Combo1.setText(std::to_string(unit->port()));
+        f.Combo2.setText("9600");
+        f.Combo3.setText("01");
+        c.prepare(f);
+        f.EnableFrames();
+        ui.boxes.clear();
+        if (c.answer) ui.answerNextQuestion(*c.answer);
+        bool requested = false;
+        ui.onEvents = [&] {
+            if (!requested && f.Label2.caption().rfind(c.closeAtStatus, 0) == 0) {
+                requested = true;
+                EXPECT_FALSE(f.requestClose(c.how));
+            }
+        };
+        EXPECT_TRUE(c.press(f));
+        ui.onEvents = nullptr;
+        EXPECT_TRUE(requested);
+        const bool goesOn = c.answer == Answer::No;
+        EXPECT_EQ(f.closing(), !goesOn);
+        EXPECT_EQ(f.Label2.caption() == c.succeeded, goesOn) << f.Label2.caption();
+        EXPECT_FALSE(port.isOpen());
+        if (c.answer) {
+            ASSERT_FALSE(ui.boxes.empty());
+            const MessageRecord& q = ui.boxes.front();
+            EXPECT_EQ(q.text, " Values are still being written to the unit.  Closing now leaves the unit "
+                              "partly written.  Close anyway? ");
+            EXPECT_EQ(std::make_tuple(q.title, q.buttons, q.icon),
+                      std::make_tuple(AppTitle, Buttons::YesNo, Icon::Exclamation));
+        } else {
+            EXPECT_TRUE(ui.boxes.empty());
+        }
+        EXPECT_TRUE(ui.scriptDone());
+    }
 }
 
 // ---- Writing the table to the unit -------------------------------------------------

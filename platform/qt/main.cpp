@@ -74,6 +74,7 @@ int main(int argc, char** argv) {
     qv::Program program;
     qv::MainWindow& window = program.window;
     if (!program.form.Form_Load()) return 1;
+    program.closeOnTerminationSignals();
 
     const bool exitAfterShow = std::getenv("QUORVEL_EXIT_AFTER_SHOW") != nullptr;
     if (exitAfterShow) {

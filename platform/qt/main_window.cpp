@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QGroupBox>
@@ -477,14 +478,25 @@ void MainWindow::showEvent(QShowEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    if (form_.requestClose()) {
+    if (form_.requestClose(forcedClose_ ? CloseRequest::Forced : CloseRequest::User)) {
         event->accept();
         return;
     }
+    event->ignore();
+    // The user chose to let a write to the unit go on.
+    if (!form_.closing()) return;
     // An operation is still running: it stops at its next wait, and the
     // window goes once it has unwound.
-    event->ignore();
     form_.onDeferredClose = [this] { QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection); };
+}
+
+void MainWindow::closeWithoutAsking() {
+    forcedClose_ = true;
+    close();
+    // A message box or file dialog still open would hold the running operation
+    // where it is; dismissed, the operation goes on to its next wait and stops.
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* dialog = qobject_cast<QDialog*>(w); dialog && dialog->isVisible()) dialog->reject();
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {

@@ -29,6 +29,10 @@ public:
     // Places the window in the middle of its screen.
     void centreOnScreen();
 
+    // Closes the window as the system does when the session ends: any dialog
+    // still open is dismissed and nobody is asked anything.
+    void closeWithoutAsking();
+
     void controlChanged(Control& control) override;
 
     // Shows the default button as such while MainForm::defaultButton names it.
@@ -70,6 +74,7 @@ private:
     bool painted_ = false;
     bool restoringSize_ = false;
     bool focusSet_ = false;
+    bool forcedClose_ = false;
 };
 
 }  // namespace qv

@@ -3,6 +3,9 @@
 // tests run one in a folder of their own.
 #pragma once
 
+#include <QSocketNotifier>
+
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -10,6 +13,7 @@
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/posix/posix_serial_port.h"
+#include "platform/posix/termination_signals.h"
 #include "platform/qt/main_window.h"
 #include "platform/qt/qt_toolkit.h"
 
@@ -26,6 +30,17 @@ public:
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 
+    // From now on SIGTERM, SIGHUP and SIGINT close the window as a close by
+    // the system: the shutdown step runs and nobody is asked anything.
+    void closeOnTerminationSignals() {
+        signals_ = std::make_unique<TerminationSignals>();
+        if (signals_->fd() < 0) return;
+        notifier_ = std::make_unique<QSocketNotifier>(signals_->fd(), QSocketNotifier::Read);
+        QObject::connect(notifier_.get(), &QSocketNotifier::activated, &window, [this] {
+            if (signals_->take() != 0) window.closeWithoutAsking();
+        });
+    }
+
     QtToolkit ui;
     PosixSerialPort port;
     SystemClock clock;
@@ -33,6 +48,10 @@ public:
     Platform platform{ui, port, clock, files};
     MainForm form;
     MainWindow window;
+
+private:
+    std::unique_ptr<TerminationSignals> signals_;
+    std::unique_ptr<QSocketNotifier> notifier_;
 };
 
 }  // namespace qv

@@ -18,6 +18,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <csignal>
+
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -92,6 +94,8 @@ class EndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
+        // Line 5 other than "0" shows the "Barometric Mode" frame.
+        std::ofstream(settingsFile(), std::ios::binary) << "1\r\n9600\r\n01\r\n\r\n1\r\n";
         ASSERT_TRUE(program.form.Form_Load());
         program.window.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&program.window));
@@ -151,6 +155,8 @@ protected:
         for (int i = 0; i < w->count(); ++i) out.push_back(w->item(i)->text().toStdString());
         return out;
     }
+
+    std::string settingsFile() const { return folder + "/" + SettingsFileName; }
 
     void detect() {
         click(form.cmdDetectZov);
@@ -275,6 +281,37 @@ TEST_F(EndToEnd, TableFileIsLoadedAndWrittenToTheUnit) {
     EXPECT_EQ(modals.boxes, std::vector<SeenBox>{TransferComplete});
     EXPECT_EQ(status(), "Table successfully transferred to unit...");
     EXPECT_EQ(stored().table, (std::vector<sim::TableLine>{{"-30", ".9911"}, {"0", "1"}, {"25", "1.0155"}}));
+}
+
+TEST_F(EndToEnd, TerminationSignalDuringATableWriteClosesWithoutAskingAndSavesTheSettings) {
+    sim::UnitConfig cfg = sim::defaultConfig();
+    cfg.table.clear();
+    startUnit(cfg);
+    detect();
+    std::string table;
+    for (int i = 1; i <= 30; ++i) table += std::to_string(i) + " 1.5\r\n";
+    const std::string path = folder + "/table.txt";
+    std::ofstream(path, std::ios::binary) << table;
+    type(form.Text1, QString::fromStdString(path));
+    click(form.Command10);
+
+    program.closeOnTerminationSignals();
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (status().rfind("Sending: *0100EW*0100JT003", 0) == 0) {
+            watch.stop();
+            ::raise(SIGTERM);
+        }
+    });
+    watch.start(0);
+    click(form.Command1);  // the ModalAnswerer fails the test on any question
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !program.window.isVisible(); }, 2000));
+    EXPECT_TRUE(form.closing());
+    EXPECT_LT(stored().table.size(), 30u);
+    std::ifstream in(settingsFile());
+    std::string port;
+    std::getline(in, port);
+    EXPECT_EQ(port, " " + std::to_string(unit->port()) + "\r");
 }
 
 }  // namespace
