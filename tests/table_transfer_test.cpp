@@ -155,6 +155,11 @@ TEST_F(TableTransfer, ClosingWhileWritingToTheUnitAsksFirst) {
     std::string table;
     for (int i = 1; i <= 30; ++i) table += std::to_string(i) + " 1." + std::to_string(i) + "\r\n";
     dir.write("table.txt", table);
+    auto loadTable = [&](MainForm& f) {
+        f.Text1.setText(dir.file("table.txt"));
+        f.Command10_Click();
+    };
+    auto writeTable = [](MainForm& f) { return f.Command1.press(); };
     const struct {
         const char* what;
         std::function<void(MainForm&)> prepare;
@@ -163,14 +168,11 @@ TEST_F(TableTransfer, ClosingWhileWritingToTheUnitAsksFirst) {
         CloseRequest how;
         std::optional<Answer> answer;  // none: nobody is asked
     } cases[] = {
-        {"table write, No", [&](MainForm& f) { f.Text1.setText(dir.file("table.txt")); f.Command10_Click(); },
-         [](MainForm& f) { return f.Command1.press(); }, "Sending: *0100EW*0100JT003",
+        {"table write, No", loadTable, writeTable, "Sending: *0100EW*0100JT003",
          "Table successfully transferred to unit...", CloseRequest::User, Answer::No},
-        {"table write, Yes", [&](MainForm& f) { f.Text1.setText(dir.file("table.txt")); f.Command10_Click(); },
-         [](MainForm& f) { return f.Command1.press(); }, "Sending: *0100EW*0100JT003",
+        {"table write, Yes", loadTable, writeTable, "Sending: *0100EW*0100JT003",
          "Table successfully transferred to unit...", CloseRequest::User, Answer::Yes},
-        {"table write, signal", [&](MainForm& f) { f.Text1.setText(dir.file("table.txt")); f.Command10_Click(); },
-         [](MainForm& f) { return f.Command1.press(); }, "Sending: *0100EW*0100JT003",
+        {"table write, signal", loadTable, writeTable, "Sending: *0100EW*0100JT003",
          "Table successfully transferred to unit...", CloseRequest::Forced, std::nullopt},
         {"configuration write, No",
          [](MainForm& f) {
