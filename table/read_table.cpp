@@ -49,6 +49,9 @@ void MainForm::Command4_Click() {
             };
             LineIndex = 1;
             for (;;) {
+                // Marks List2 as incomplete until the end marker comes, on
+                // every way out of the loop.
+                TableReadStoppedAt = LineIndex;
                 ui.doEvents();
                 // Lines 001 to 999 have a three-digit index; after a full
                 // table the end marker is asked for as line 1000.
@@ -61,7 +64,10 @@ void MainForm::Command4_Click() {
                 ProgressBar1.setValue(std::min(LineIndex, ProgressBar1.max()));
                 Stat1("Received :" + ReplyBuffer);
                 TempRead = replyValueAfterIndex(ReplyBuffer, IndexField);
-                if (TempRead == table::EndMarkerTemperature) break;
+                if (TempRead == table::EndMarkerTemperature) {
+                    TableReadStoppedAt = 0;
+                    break;
+                }
                 // A line 1000 is more than the index field can address or
                 // the table write can send back: the table cannot be taken.
                 if (LineIndex > table::MaxLineIndex) {
