@@ -14,7 +14,7 @@ namespace {
 constexpr int ReadProgressMax = 180;
 constexpr int ReadLimitSec = 2;
 
-// The value of a JT or JR reply. The reply repeats the index it answers, so
+// The value of a JT reply. The reply repeats the index it answers, so
 // the four-digit index of line 1000 puts the value one character later than
 // the 12th, where the three-digit index of every other line puts it.
 double replyValueAfterIndex(const std::string& reply, const std::string& indexField) {
@@ -68,8 +68,8 @@ void MainForm::Command4_Click() {
                     TableReadStoppedAt = 0;
                     break;
                 }
-                // A line 1000 is more than the index field can address or
-                // the table write can send back: the table cannot be taken.
+                // A line 1000 could never be written back (the write
+                // addresses lines 001 to 999): the table cannot be taken.
                 if (LineIndex > table::MaxLineIndex) {
                     MsgBox(" Table has more than 999 lines. Transfer stopped. ", "Transfer",
                            Buttons::OK, Icon::Exclamation);
