@@ -123,6 +123,9 @@ public:
     double RatioRead = 0;  // also the ratio returned by a table write
     double TempSent = 0;
     double RatioSent = 0;
+    // The line at which the last table read from the unit stopped without its
+    // end marker (the rows before it stay in List2); 0 after a finished read.
+    int TableReadStoppedAt = 0;
 
     // ---- Application shell (app/) ------------------------------------------
     // Returns false after a start-up error: the program must end at once.

@@ -42,7 +42,13 @@ public:
     virtual std::vector<std::string> readLines(const std::string& path);
     // Replaces the file's content with `content` by writing a temporary file
     // in the same folder and renaming it over the target, so that a failure
-    // halfway leaves any old file as it was. Throws FileError.
+    // halfway leaves any old file as it was. A symbolic link is followed and
+    // kept: the file it leads to is replaced, beside which the temporary file
+    // is made. An existing file the user may not write is left alone and
+    // reported (the folder's permission alone would let the rename pass). In
+    // a folder that takes no new file (no write permission there) the file is
+    // written in place instead, once the whole content is ready. Throws
+    // FileError: 75 for a file or folder that may not be written.
     virtual void replaceFile(const std::string& path, const std::string& content);
 };
 

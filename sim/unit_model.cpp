@@ -95,13 +95,15 @@ std::optional<std::string> UnitModel::handle(const std::string& lineIn) {
     int index = 0;
     std::string indexText;
     if (isIndexed(mn)) {
-        if (rest.size() < 3) return std::nullopt;
-        indexText = rest.substr(0, 3);
-        for (char c : indexText)
-            if (!std::isdigit(static_cast<unsigned char>(c))) return std::nullopt;
+        // Three digits address lines 1 to 999; line 1000, the one after a
+        // full table, is asked with four.
+        size_t digits = 0;
+        while (digits < rest.size() && std::isdigit(static_cast<unsigned char>(rest[digits]))) ++digits;
+        if (digits < 3 || digits > 4) return std::nullopt;
+        indexText = rest.substr(0, digits);
         index = std::stoi(indexText);
         if (index == 0) return std::nullopt;
-        rest = rest.substr(3);
+        rest = rest.substr(digits);
     }
     bool isWrite = !rest.empty();
     if (isWrite && rest[0] != '=') return std::nullopt;

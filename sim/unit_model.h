@@ -1,14 +1,16 @@
 // A simulated barometer: the command language of the unit without any I/O.
 //
 // A command line is "*" + ID + "00" + mnemonic [+ three-digit index for JT
-// and JR] [+ "=" + value]; a write is preceded on the same line by an enable
-// command ("*" + ID + "00EW" for JH, JP, JC, JT, JR; "*" + ID + "00EZ" for
-// PB). A reply is "*" + "00" + ID + mnemonic [+ index] + "=" + value + CR LF.
+// and JR, four digits for the line after line 999] [+ "=" + value]; a write
+// is preceded on the same line by an enable command ("*" + ID + "00EW" for
+// JH, JP, JC, JT, JR; "*" + ID + "00EZ" for PB). A reply is "*" + "00" + ID
+// + mnemonic [+ index] + "=" + value + CR LF.
 //
 // Behaviour chosen for this simulated unit:
 // - Lines for another unit ID, lines that do not start "*" + ID + "00",
 //   unknown mnemonics, an enable command alone, a JT/JR index that is not
-//   three digits or is 000: no reply.
+//   three or four digits or is 000: no reply. The reply repeats the index as
+//   it was sent.
 // - VR answers kind + version ("*0001VR=P1.1.0"); a write to VR is ignored.
 // - A write without its own enable command (none, or EZ in front of JH, or EW
 //   in front of PB) is not applied; the reply echoes the stored value.

@@ -1,5 +1,7 @@
 // "Get Table from Unit": reads the unit's table line by line into List2.
 #include <algorithm>
+#include <string>
+#include <string_view>
 
 #include "app/main_form.h"
 #include "table/table_lines.h"
@@ -11,6 +13,14 @@ namespace {
 
 constexpr int ReadProgressMax = 180;
 constexpr int ReadLimitSec = 2;
+
+// The value of a JT reply. The reply repeats the index it answers, so
+// the four-digit index of line 1000 puts the value one character later than
+// the 12th, where the three-digit index of every other line puts it.
+double replyValueAfterIndex(const std::string& reply, const std::string& indexField) {
+    const size_t extra = indexField.size() > 3 ? indexField.size() - 3 : 0;
+    return table::replyValue(std::string_view(reply).substr(std::min(extra, reply.size())));
+}
 
 }  // namespace
 
@@ -39,15 +49,12 @@ void MainForm::Command4_Click() {
             };
             LineIndex = 1;
             for (;;) {
+                // Marks List2 as incomplete until the end marker comes, on
+                // every way out of the loop.
+                TableReadStoppedAt = LineIndex;
                 ui.doEvents();
-                // The index field addresses lines 001 to 999 only; a unit that
-                // goes on answering past that never sends its end marker.
-                if (LineIndex > table::MaxLineIndex) {
-                    MsgBox(" Table has more than 999 lines. Transfer stopped. ", "Transfer",
-                           Buttons::OK, Icon::Exclamation);
-                    failed = true;
-                    break;
-                }
+                // Lines 001 to 999 have a three-digit index; after a full
+                // table the end marker is asked for as line 1000.
                 IndexField = table::indexField(LineIndex);
 
                 if (!ask("JT")) {
@@ -56,8 +63,19 @@ void MainForm::Command4_Click() {
                 }
                 ProgressBar1.setValue(std::min(LineIndex, ProgressBar1.max()));
                 Stat1("Received :" + ReplyBuffer);
-                TempRead = table::replyValue(ReplyBuffer);
-                if (TempRead == table::EndMarkerTemperature) break;
+                TempRead = replyValueAfterIndex(ReplyBuffer, IndexField);
+                if (TempRead == table::EndMarkerTemperature) {
+                    TableReadStoppedAt = 0;
+                    break;
+                }
+                // A line 1000 could never be written back (the write
+                // addresses lines 001 to 999): the table cannot be taken.
+                if (LineIndex > table::MaxLineIndex) {
+                    MsgBox(" Table has more than 999 lines. Transfer stopped. ", "Transfer",
+                           Buttons::OK, Icon::Exclamation);
+                    failed = true;
+                    break;
+                }
 
                 if (!ask("JR")) {
                     failed = true;

@@ -107,6 +107,15 @@ void MainForm::Command2_Click() {
         EnableFrames();
         return;
     }
+    // The rows of a read that stopped early are not the unit's whole table;
+    // written back later, such a file would leave the unit with those rows.
+    if (TableReadStoppedAt > 0 &&
+        MsgBox(" The table read from the unit is incomplete (the read stopped at line " +
+                   std::to_string(TableReadStoppedAt) + ").  Save it anyway? ",
+               "Info", Buttons::YesNo, Icon::Exclamation) != Answer::Yes) {
+        EnableFrames();
+        return;
+    }
 
     FileDialogSettings settings{SaveFilter, table::proposedSaveName(clock.now()), 0, SaveTitle,
                                 ui.programFolder()};

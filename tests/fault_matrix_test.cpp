@@ -94,7 +94,8 @@ const std::string Aborted = "Transfer aborted...";
 // The window before each case; what each operation leaves when it fails before
 // any exchange of its own, and when it succeeds.
 const std::string Before = "before";
-const std::string Untouched[] = {"ok=0 open=0", "30|2|28.5", "30|2|28.5", "1,25,29.92", "1", "rows=1", "|list2=1"};
+const std::string Untouched[] = {"ok=0 open=0", "30|2|28.5", "30|2|28.5", "1,25,29.92", "1", "rows=1 stopped=7",
+                                  "|list2=1"};
 const std::string Done[] = {"ok=1 open=1", "25|1|29.92", " 25|1|29.92", "2,30,28.5", "0", "rows=5",
                             "10:1.1 20:1.2|list2=0"};
 const std::string DoneStatus[] = {"", "Unit detected!", "Configuration values read successfully.",
@@ -136,9 +137,9 @@ std::vector<Row> allRows() {
         {Write, at("SilentAtJP", "JP", Silent, 0), {NotConfirmed}, Writing, "1,30,28.5"},
         {Write, at("SilentAtJH", "JH", Silent), {NoReplyJH}, "", "2,25,28.5"},
         {Write, at("SilentAtJC", "JC", Silent, 0), {NotConfirmed}, Writing, "2,30,29.92"},
-        {GetTable, at("SilentAtFirstJT", "JT001", Silent), {NoReply}, "", "rows=0"},
-        {GetTable, at("SilentAtSecondJR", "JR002", Silent), {NoReply}, "", "rows=1"},
-        {GetTable, at("SilentAtEndMarker", "JT006", Silent), {NoReply}, "", "rows=5"},
+        {GetTable, at("SilentAtFirstJT", "JT001", Silent), {NoReply}, "", "rows=0 stopped=1"},
+        {GetTable, at("SilentAtSecondJR", "JR002", Silent), {NoReply}, "", "rows=1 stopped=2"},
+        {GetTable, at("SilentAtEndMarker", "JT006", Silent), {NoReply}, "", "rows=5 stopped=6"},
         {SaveTable, at("SilentAtModeQuery", "PB", Silent), {ModeNoReply}, Aborted, "|list2=1"},
         {SaveTable, at("SilentAtSecondJT", "JT002", Silent), {WriteNoReply}, Aborted, "10:1.1|list2=0"},
         {SaveTable, at("SilentAtFirstJR", "JR001", Silent), {WriteNoReply}, Aborted, "10:0|list2=0"},
@@ -156,7 +157,7 @@ std::vector<Row> allRows() {
         succeeds(Baro, at("JustInTime", "PB", delayed(4.7))),
         {Baro, at("JustTooLate", "PB", delayed(5.3)), {BaroNoReply}, "", "0"},
         succeeds(GetTable, at("JustInTime", "JT001", delayed(1.7))),
-        {GetTable, at("JustTooLate", "JT001", delayed(2.3)), {NoReply}, "", "rows=0"},
+        {GetTable, at("JustTooLate", "JT001", delayed(2.3)), {NoReply}, "", "rows=0 stopped=1"},
         succeeds(SaveTable, at("JustInTime", "PB", delayed(0.7))),
         {SaveTable, at("JustTooLate", "PB", delayed(1.3)), {ModeNoReply}, Aborted, "|list2=1"},
         // Value texts garbled (the frame intact) from the start.
@@ -165,7 +166,7 @@ std::vector<Row> allRows() {
         {Write, fromStart("Garbled", Garbled), {NotConfirmed, Differs, NotConfirmed}, Writing, "2,30,28.5"},
         {Baro, fromStart("Garbled", Garbled), {CantWrite}, "Writing Barometric mode...", "0"},
         // No end marker is ever recognised: the read stops at the last index.
-        {GetTable, fromStart("Garbled", Garbled), {TooMany}, "", "rows=999"},
+        {GetTable, fromStart("Garbled", Garbled), {TooMany}, "", "rows=999 stopped=1000"},
         {SaveTable, fromStart("Garbled", Garbled), {NotBaro}, Aborted, "|list2=1"},
         // Replies of "*0001" CR LF from the start.
         {Detect, fromStart("ShortReply", Short), {NotDetected}, "", "30|2|28.5", SetupOnly},
@@ -281,6 +282,7 @@ protected:
         form.Text1.setText(dir.file("table.txt"));
         form.Command10_Click();
         form.List2.addItem(" 30  1.5");
+        form.TableReadStoppedAt = 7;  // as after a read that stopped at line 7
         form.txt12HourTemp.setText("30");
         form.cboTableTempUnit.setListIndex(2);
         form.txtPressureReductionConstant.setText("28.5");
@@ -307,7 +309,9 @@ protected:
                        form.txtPressureReductionConstant.text();
             case Op::Write: return u.jp + "," + u.jh + "," + u.jc;
             case Op::Baro: return u.pb;
-            case Op::GetTable: return "rows=" + std::to_string(form.List2.listCount());
+            case Op::GetTable:  // with the line a read stopped at, when it did
+                return "rows=" + std::to_string(form.List2.listCount()) +
+                       (form.TableReadStoppedAt ? " stopped=" + std::to_string(form.TableReadStoppedAt) : "");
             case Op::SaveTable: {
                 std::string t;
                 for (const auto& [temp, ratio] : u.table) t += (t.empty() ? "" : " ") + temp + ":" + ratio;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <fnmatch.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -33,6 +34,12 @@ std::string onlyBox(const HeadlessToolkit& ui) {
     for (const MessageRecord& b : ui.boxes)
         out += (out.empty() ? "" : " + ") + b.text + "|" + b.title + "|" + std::to_string(static_cast<int>(b.icon));
     return out;
+}
+std::vector<std::string> folderNames(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 bool like(const std::string& text, const std::string& pattern) { return ::fnmatch(pattern.c_str(), text.c_str(), 0) == 0; }
 const std::string Excl = std::to_string(static_cast<int>(Icon::Exclamation));
@@ -142,6 +149,93 @@ TEST_F(FileFaults, ATableSaveThatCannotBeWrittenKeepsWhatWasThere) {
         }
         EXPECT_EQ(disk.names(), before);
         EXPECT_EQ(slurp(disk.file("old.txt")), "old table\r\n");
+    }
+}
+
+// A save over a file that is not a plain writable file in a writable folder,
+// run as a user without root's rights: a link is written through and kept, a
+// folder that takes no temporary file gets the file written in place, and a
+// file the user may not write is reported and left as it was. Settings rows
+// write the settings file at shutdown, the others save the table.
+TEST_F(FileFaults, ASaveWritesThroughLinksAndInPlaceButNeverOverAReadOnlyFile) {
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+    const std::string longName(250, 'n');
+    const struct {
+        const char* what;
+        bool settings;
+        std::string name;    // in the folder "sub"; the settings file for settings rows
+        mode_t folderMode;
+        mode_t fileMode;     // 0: no such file
+        std::string linkTo;  // the name is a link to this file in "real", relative to "sub"
+        std::string box;     // a pattern; empty: saved without a word
+    } cases[] = {
+        {"read-only file", false, "t.txt", 0777, 0444, "", " Can't save file: Cannot write *Permission denied* "},
+        {"read-only settings", true, SettingsFileName, 0777, 0444, "",
+         " Settings could not be saved: Cannot write *Permission denied* "},
+        {"link", false, "t.txt", 0777, 0666, "../real/t.txt", ""},
+        {"settings link", true, SettingsFileName, 0777, 0666, "../real/settings.txt", ""},
+        {"read-only folder", false, "t.txt", 0555, 0666, "", ""},
+        {"settings in a read-only folder", true, SettingsFileName, 0555, 0666, "", ""},
+        {"a 250-character name", false, longName, 0777, 0666, "", ""},
+        {"new file in a read-only folder", false, "t.txt", 0555, 0, "",
+         " Can't save file: Cannot create *Permission denied* "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        namespace fs = std::filesystem;
+        const std::string sub = dir.file("sub"), real = dir.file("real");
+        fs::remove_all(sub);
+        fs::remove_all(real);
+        fs::create_directories(sub);
+        fs::create_directories(real);
+        ASSERT_EQ(::chmod(real.c_str(), 0777), 0);
+        const std::string path = sub + "/" + c.name;
+        const std::string file = c.linkTo.empty() ? path : sub + "/" + c.linkTo;
+        if (!c.linkTo.empty()) fs::create_symlink(c.linkTo, path);
+        if (c.fileMode != 0) {
+            put(file, "old");
+            ASSERT_EQ(::chmod(file.c_str(), c.fileMode), 0);
+        }
+        ASSERT_EQ(::chmod(sub.c_str(), c.folderMode), 0);
+        const std::vector<std::string> subBefore = folderNames(sub), realBefore = folderNames(real);
+
+        ui.folder = sub;
+        std::optional<std::string> seen = runUnprivileged([&] {
+            ui.boxes.clear();
+            form.Label2.setCaption("before");
+            if (c.settings) {
+                form.PortNumber = "7";
+                form.Form_Unload();
+            } else {
+                form.List2.clear();
+                form.List2.addItem(" 1  2");
+                ui.confirmNextDialog(path);
+                if (c.fileMode != 0) ui.answerNextQuestion(Answer::Yes);
+                form.Command2_Click();
+            }
+            std::string out;
+            for (const MessageRecord& b : ui.boxes)
+                if (b.buttons == Buttons::OK) out += b.text;
+            return out + "|" + form.Label2.caption();
+        });
+        ASSERT_TRUE(seen) << "the case did not run as another user";
+        const std::string status = c.box.empty() && !c.settings ? "File save successful." : "before";
+        EXPECT_TRUE(like(*seen, c.box + "|" + status)) << *seen;
+
+        const std::string content = slurp(file);
+        if (!c.box.empty())
+            EXPECT_EQ(content, c.fileMode != 0 ? "old" : "");
+        else if (c.settings)
+            EXPECT_EQ(content, "7\r\n\r\n\r\n\r\n\r\n");
+        else
+            EXPECT_TRUE(content.starts_with("*\r\n") && content.ends_with("\r\n 1  2\r\n")) << content;
+        if (!c.linkTo.empty()) {
+            std::error_code notALink;
+            EXPECT_EQ(fs::read_symlink(path, notALink), c.linkTo);
+        }
+        EXPECT_EQ(folderNames(sub), subBefore);  // no temporary file left, nothing else made
+        EXPECT_EQ(folderNames(real), realBefore);
+        ASSERT_EQ(::chmod(sub.c_str(), 0755), 0);
     }
 }
 

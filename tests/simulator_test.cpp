@@ -37,10 +37,10 @@ TEST(UnitModel, RepliesCarryTheLayoutOfEachCommand) {
                          {"*0100JC", "*0001JC=29.92\r\n"}, {"*0100PB", "*0001PB=1\r\n"},
                          {"*0100JT001", "*0001JT001=-40\r\n"}, {"*0100JR001", "*0001JR001=.9876\r\n"},
                          {"*0100JR005", "*0001JR005=1.0123\r\n"}, {"*0100JT006", "*0001JT006=9999\r\n"},
-                         {"*0100JR006", "*0001JR006=0\r\n"}});
+                         {"*0100JR006", "*0001JR006=0\r\n"}, {"*0100JT1000", "*0001JT1000=9999\r\n"}});
     // Not the unit's: other IDs, another unit's reply, malformed lines.
     for (const char* ignored : {"*0200VR", "*0001VR=P1.1.0", "0100VR", "*0100", "*0100JT", "*0100JT01x", "*0100JT000",
-                                "*0100QQ", "*0100EW", "*0100VRX"})
+                                "*0100JT10000", "*0100QQ", "*0100EW", "*0100VRX"})
         EXPECT_FALSE(unit.handle(ignored).has_value()) << ignored;
     EXPECT_EQ(unit.received()[1], "*0100JH");
     EXPECT_EQ(unit.received().back(), "*0100VRX");

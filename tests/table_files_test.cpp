@@ -244,6 +244,23 @@ TEST_F(TableForm, ReplaceQuestionsDecideWhetherAnExistingFileIsReplaced) {
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].text.rfind(" Can't save file: ", 0), 0u);
     EXPECT_EQ(form.Label2.caption(), "");
+
+    // After a read from the unit that stopped early the save asks first.
+    const BoxSeen incomplete{
+        " The table read from the unit is incomplete (the read stopped at line 35).  Save it anyway? ", "Info",
+        Buttons::YesNo, Icon::Exclamation};
+    form.TableReadStoppedAt = 35;
+    ui.boxes.clear();
+    const size_t dialogs = ui.dialogLog.size();
+    ui.answerNextQuestion(Answer::No);
+    form.Command2_Click();
+    EXPECT_TRUE(ui.scriptDone());
+    EXPECT_EQ(ui.dialogLog.size(), dialogs);
+    EXPECT_TRUE(form.Frame13.enabled() && form.Frame4.enabled());
+    save("cut.txt", Answer::Yes);
+    EXPECT_EQ(boxes(), (std::vector<BoxSeen>{incomplete, incomplete}));
+    EXPECT_EQ(dir.read("cut.txt").substr(dir.read("cut.txt").size() - 7), " 1  2\r\n");
+    EXPECT_EQ(form.Label2.caption(), "File save successful.");
 }
 
 using FailingForm = TableFormWith<FailingFiles>;

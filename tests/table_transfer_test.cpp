@@ -110,7 +110,7 @@ TEST_F(TableTransfer, AFailedReadKeepsTheRowsReadAndStopsAtLine999) {
     } cases[] = {
         {"silent at line 50", [](sim::UnitConfig& c) { c.table = countingTable(60), c.faults.silentAfter = 1 + 2 * 49; },
          49, " 49  1.49", "*0100JT050", NotResponding},
-        {"never ending", [](sim::UnitConfig& c) { c.table = countingTable(1010); }, 999, " 999  1.999", "*0100JR999",
+        {"line 1000 offered", [](sim::UnitConfig& c) { c.table = countingTable(1010); }, 999, " 999  1.999", "*0100JT1000",
          Box{" Table has more than 999 lines. Transfer stopped. ", "Transfer", Icon::Exclamation}},
         {"hang-up at line 3", [](sim::UnitConfig& c) { c.faults.hangupAfter = 5; }, 2, "-20  .9934", "*0100JR002", {}},
     };
@@ -249,6 +249,19 @@ TEST_F(TableTransfer, WriteSendsShortestValuesAndTheTableReadsBackTheSame) {
     form.Command4_Click();
     EXPECT_EQ(form.List2.items(),
               (std::vector<std::string>{" 20.5  1", " 5  .9876", "-40  1.0123", " 2  1.0123456789"}));
+
+    // The longest table the write takes reads back whole; its end marker is
+    // asked for as line 1000.
+    std::string full;
+    for (int i = 1; i <= 999; ++i) full += std::to_string(i) + " 1." + std::to_string(i) + "\r\n";
+    loadFile(full);
+    form.Command1_Click();
+    form.Command4_Click();
+    EXPECT_EQ(boxes(), (std::vector<Box>{Complete, Complete}));
+    ASSERT_EQ(form.List2.listCount(), 999);
+    EXPECT_EQ(form.List2.list(998), " 999  1.999");
+    EXPECT_EQ(unitReceived().back(), "*0100JT1000");
+    EXPECT_EQ(form.Label2.caption(), "Table transferred successfully from unit.");
 }
 
 // Every refused write ends with "Transfer aborted...", the port closed and the

@@ -51,33 +51,34 @@ std::vector<std::string> TinyDisk::names() const {
     return out;
 }
 
-std::optional<std::string> runWithoutAccess(const std::string& path, const std::function<std::string()>& fn) {
-    std::optional<std::string> result;
-    if (::geteuid() != 0) {
-        ::chmod(path.c_str(), 0);
-        result = fn();
-    } else {
-        ::chmod(path.c_str(), 0600);
-        int fds[2];
-        if (::pipe(fds) != 0) return std::nullopt;
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            ::close(fds[0]);
-            if (::setgid(65534) == 0 && ::setuid(65534) == 0) {
-                const std::string out = "+" + fn();
-                [[maybe_unused]] auto n = ::write(fds[1], out.data(), out.size());
-            }
-            ::_exit(0);
-        }
-        ::close(fds[1]);
-        std::string text;
-        char buf[4096];
-        for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;) text.append(buf, static_cast<size_t>(n));
+std::optional<std::string> runUnprivileged(const std::function<std::string()>& fn) {
+    if (::geteuid() != 0) return fn();
+    int fds[2];
+    if (::pipe(fds) != 0) return std::nullopt;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
         ::close(fds[0]);
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        if (!text.empty() && WIFEXITED(status)) result = text.substr(1);
+        if (::setgid(65534) == 0 && ::setuid(65534) == 0) {
+            const std::string out = "+" + fn();
+            [[maybe_unused]] auto n = ::write(fds[1], out.data(), out.size());
+        }
+        ::_exit(0);
     }
+    ::close(fds[1]);
+    std::string text;
+    char buf[4096];
+    for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;) text.append(buf, static_cast<size_t>(n));
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (text.empty() || !WIFEXITED(status)) return std::nullopt;
+    return text.substr(1);
+}
+
+std::optional<std::string> runWithoutAccess(const std::string& path, const std::function<std::string()>& fn) {
+    // Root may open anything, so nobody runs fn on a file of root's own.
+    ::chmod(path.c_str(), ::geteuid() == 0 ? 0600 : 0);
+    std::optional<std::string> result = runUnprivileged(fn);
     ::chmod(path.c_str(), 0644);
     return result;
 }

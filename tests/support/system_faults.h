@@ -36,6 +36,11 @@ private:
     std::string error_;
 };
 
+// Runs fn without root's rights: as root in a child process as user nobody
+// (uid and gid 65534), otherwise in this process. Returns fn's result, or
+// nothing when the child failed to become nobody or died.
+std::optional<std::string> runUnprivileged(const std::function<std::string()>& fn);
+
 // Runs fn where the file at path cannot be opened: as root (who may open
 // anything) in a child process as user nobody with the file owned by root and
 // mode 0600, otherwise in this process with the file's mode at 0. The folders
