@@ -2,7 +2,6 @@
 
 #include <cfloat>
 #include <charconv>
-#include <clocale>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -76,22 +75,7 @@ Conversion toDouble(DecimalParts parts, double& out) {
     return Conversion::Ok;
 }
 
-bool startsWith(std::string_view text, size_t at, const std::string& token) {
-    return !token.empty() && text.substr(at, token.size()) == token;
-}
-
 }  // namespace
-
-NumberLocale NumberLocale::current() {
-    NumberLocale result;
-    const std::lconv* conv = std::localeconv();
-    result.decimal = (conv && conv->decimal_point && *conv->decimal_point) ? conv->decimal_point : ".";
-    // An empty grouping separator (the C locale) means the locale groups no
-    // digits, so no grouping separator is accepted then.
-    result.grouping = (conv && conv->thousands_sep) ? conv->thousands_sep : "";
-    if (result.grouping == result.decimal) result.grouping.clear();
-    return result;
-}
 
 double leadingNumberValue(std::string_view text) {
     // Blanks, tabs and line feeds do not count anywhere in the text.
@@ -176,7 +160,7 @@ std::string valueText(double value) {
     return text;
 }
 
-std::optional<double> wholeTextValue(std::string_view text, const NumberLocale& locale) {
+std::optional<double> wholeTextValue(std::string_view text) {
     size_t begin = 0;
     size_t end = text.size();
     auto blank = [](char c) { return c == ' ' || c == '\t'; };
@@ -184,30 +168,16 @@ std::optional<double> wholeTextValue(std::string_view text, const NumberLocale& 
     while (end > begin && blank(text[end - 1])) --end;
     std::string_view s = text.substr(begin, end - begin);
 
-    const std::string& decimal = locale.decimal.empty() ? std::string(".") : locale.decimal;
-    // A locale that used one text for both would make every separator ambiguous;
-    // the decimal separator wins then.
-    const std::string grouping = locale.grouping == decimal ? std::string() : locale.grouping;
-
     DecimalParts parts;
     size_t i = 0;
     if (i < s.size() && (s[i] == '+' || s[i] == '-')) parts.negative = s[i++] == '-';
     bool anyDigit = false;
-    // Whole part: digits, with grouping separators only between two digits
-    // (the size of the groups is not checked).
-    while (i < s.size()) {
-        if (isDigit(s[i])) {
-            addMantissaDigit(parts, s[i++], true);
-            anyDigit = true;
-        } else if (anyDigit && startsWith(s, i, grouping) && i + grouping.size() < s.size() &&
-                   isDigit(s[i + grouping.size()])) {
-            i += grouping.size();
-        } else {
-            break;
-        }
+    while (i < s.size() && isDigit(s[i])) {
+        addMantissaDigit(parts, s[i++], true);
+        anyDigit = true;
     }
-    if (startsWith(s, i, decimal)) {
-        i += decimal.size();
+    if (i < s.size() && s[i] == '.') {
+        ++i;
         while (i < s.size() && isDigit(s[i])) {
             addMantissaDigit(parts, s[i++], false);
             anyDigit = true;

@@ -8,15 +8,6 @@
 
 namespace qv {
 
-// The separators of the user's locale that the whole-text value accepts.
-struct NumberLocale {
-    std::string decimal = ".";
-    std::string grouping = ",";
-    // The separators of the current C locale (set from the environment at start-up).
-    // A locale without a grouping separator (the C locale) accepts no grouping.
-    static NumberLocale current();
-};
-
 // Leading-number value: blanks, tabs and line feeds are ignored wherever they
 // stand; then an optional sign, digits, an optional "." with digits and an
 // optional exponent are read, up to the first other character (a CR stops
@@ -39,15 +30,15 @@ std::string signedNumberText(double value);
 // The signed number text without the blank of a non-negative value.
 std::string valueText(double value);
 
-// Whole-text value: the number a text holds when, with blanks around it, it
-// is one number in the given locale (sign, digits with decimal and grouping
-// separators, optional exponent); nothing for any other text, the empty text
-// included. Blanks and tabs may stand around the number. Grouping separators
-// are accepted in the whole part only, each between two digits (group sizes
-// are not checked); "E" or "e" must be followed by digits. A number too large
-// for a double reads as nothing; one too small reads as 0.
-std::optional<double> wholeTextValue(std::string_view text,
-                                     const NumberLocale& locale = NumberLocale::current());
+// Whole-text value: the number a text holds when, with blanks and tabs
+// around it, it is one number: an optional sign, digits with an optional
+// decimal point ".", an optional exponent ("E" or "e", an optional sign and
+// digits). The point is "." whatever the user's locale, and no grouping
+// separator is accepted, so "1,000" and "29,92" are not numbers (the boxes
+// admit only digits, "-" and ".", and the unit and the table files write
+// "."). Nothing for any other text, the empty text included. A number too
+// large for a double reads as nothing; one too small reads as 0.
+std::optional<double> wholeTextValue(std::string_view text);
 
 // Rounds to the nearest whole number, halves to the even neighbour.
 double roundHalfEven(double value);

@@ -17,8 +17,6 @@ using namespace qv::table;
 
 namespace {
 
-const NumberLocale Dot{".", ""};
-
 void checkLine(const std::string& line) {
     LineKind kind = classifyLine(line);
     FUZZ_CHECK((kind == LineKind::Header) == (!line.empty() && line[0] == '*'));
@@ -37,8 +35,8 @@ void checkLine(const std::string& line) {
         FUZZ_CHECK(trimmed.substr(0, f.temperature.size()) == f.temperature && trimmed.ends_with(ratio));
     }
     // The values sent are the leading-number values of fields that read whole.
-    std::optional<double> t = wholeTextValue(f.temperature, Dot);
-    std::optional<double> r = wholeTextValue(f.ratio, Dot);
+    std::optional<double> t = wholeTextValue(f.temperature);
+    std::optional<double> r = wholeTextValue(f.ratio);
     if (!t || !r) return;
     FUZZ_CHECK(leadingNumberValue(f.temperature) == *t && leadingNumberValue(f.ratio) == *r);
     std::string command = config::writeLine("01", "EW", "JT" + indexField(1), valueText(*t));

@@ -57,18 +57,38 @@ TEST_F(WriteValues, WritesTheThreeValuesInTheirShortestFormAndShowsTheEchoes) {
     EXPECT_EQ(shown(), "-40|-.5");
 }
 
-TEST_F(WriteValues, ACommaLocaleConstantIsSentAndItsEchoReadAsTheUnitWritesIt) {
-    const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
-    if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) GTEST_SKIP() << "no de_DE.UTF-8 locale";
-    startUnitWith([](sim::UnitConfig&) {});
-    form.EnableFrames();
-    show(1, "25", "29,92");
+// Under a locale with a decimal comma the values still read with "." as
+// their point and with no grouping separator.
+class WriteInLocale : public WriteValues, public ::testing::WithParamInterface<const char*> {
+protected:
+    void SetUp() override {
+        if (!std::setlocale(LC_ALL, GetParam())) GTEST_SKIP() << "no " << GetParam() << " locale";
+    }
+    void TearDown() override { std::setlocale(LC_ALL, saved.c_str()); }
+    const std::string saved = std::setlocale(LC_ALL, nullptr);
+};
+
+TEST_P(WriteInLocale, ValuesReadWithAPointAndACommaIsNoNumber) {
+    startUnitWith([](sim::UnitConfig& c) { c.jc = "29.921"; });
+    show(1, "25", "29.921");  // as detection leaves them
     form.cmdWriteValues_Click();
-    std::setlocale(LC_NUMERIC, saved.c_str());
     EXPECT_EQ(boxes(), std::vector<Box>{});
-    EXPECT_EQ(writesSeen().back(), "*0100EW*0100JC=29.92");
+    EXPECT_EQ(writesSeen(), (Lines{"*0100EW*0100JP=1", "*0100EW*0100JH=25", "*0100EW*0100JC=29.921"}));
     EXPECT_EQ(form.Label2.caption(), SavedOk);
+    const std::tuple<const char*, const char*, const char*> refused[] = {
+        {"25", "29,92", "Invalid pressure reduction constant value"},
+        {"1,000", "29.92", "Invalid 12-hour temperature value - integers only"},
+    };
+    for (const auto& [temp, constant, box] : refused) {
+        ui.boxes.clear();
+        show(1, temp, constant);
+        form.cmdWriteValues_Click();
+        EXPECT_EQ(boxes(), std::vector<Box>{{box}}) << temp << " / " << constant;
+        EXPECT_EQ(writesSeen(), Lines{});
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(DecimalComma, WriteInLocale, ::testing::Values("de_DE.UTF-8", "fr_FR.UTF-8"));
 
 TEST_F(WriteValues, ChecksBeforeSendingStopAtTheFirstFailure) {
     // No unit and an empty port box: a click whose checks all pass ends with
