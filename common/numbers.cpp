@@ -123,6 +123,8 @@ std::string signedNumberText(double value) {
 
     const std::string sign = value < 0 ? "-" : " ";
     // Round to 15 significant digits: d.dddddddddddddde[+-]x, locale-independent.
+    // The digits are then set out in plain decimal form, however large or
+    // small the exponent.
     char buf[64];
     auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific, 14);
     std::string sci(buf, res.ptr);
@@ -131,15 +133,6 @@ std::string signedNumberText(double value) {
     int exponent = std::atoi(sci.c_str() + ePos + 1);
     while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
 
-    if (exponent >= 15 || exponent < -4) {
-        // Too large or too small for a plain form with 15 digits:
-        // mantissa, "E", the exponent's sign and at least two digits.
-        std::string mantissa = digits.substr(0, 1);
-        if (digits.size() > 1) mantissa += "." + digits.substr(1);
-        std::string exp = std::to_string(exponent < 0 ? -exponent : exponent);
-        if (exp.size() < 2) exp = "0" + exp;
-        return sign + mantissa + "E" + (exponent < 0 ? "-" : "+") + exp;
-    }
     std::string plain;
     if (exponent < 0) {
         plain = "." + std::string(static_cast<size_t>(-exponent - 1), '0') + digits;

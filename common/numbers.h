@@ -21,10 +21,10 @@ double leadingNumberValue(std::string_view text);
 // Signed number text: " " for zero and positive values, "-" for negative ones,
 // then the shortest plain decimal form with at most 15 significant digits, no
 // trailing zeros, and no "0" before the point below 1 (" .9876", "-.5").
-// -0 gives " 0". Magnitudes of 1E+15 and more, and below .0001, are written
-// as a mantissa, "E", the exponent's sign and at least two exponent digits
-// (" 1E+15", " 1.5E-05", "-1.79769313486232E+308"). Not-a-number gives
-// " NaN", infinities " Infinity" and "-Infinity".
+// -0 gives " 0". There is never an exponent: digits beyond the fifteenth
+// are written as zeros before the point (" 123456789012346000") and small
+// magnitudes get zeros after it (" .00001"). Not-a-number gives " NaN",
+// infinities " Infinity" and "-Infinity".
 std::string signedNumberText(double value);
 
 // The signed number text without the blank of a non-negative value.

@@ -35,18 +35,16 @@ void checkNumber(double x) {
     if (!std::isfinite(x)) return;
     FUZZ_CHECK((s[0] == '-') == (x < 0));
     FUZZ_CHECK(s.compare(1, 1, "0") != 0 || s == " 0");  // no "-0", no "0."
-    size_t e = s.find('E');
-    std::string mantissa = s.substr(1, e == std::string::npos ? std::string::npos : e - 1);
-    size_t digits = 0;
-    for (char c : mantissa) digits += c >= '0' && c <= '9';
-    if (mantissa.find('.') != std::string::npos) {
-        FUZZ_CHECK(mantissa.back() != '0' && mantissa.back() != '.');
-        // Leading zeros after the point do not count as significant.
-        size_t first = mantissa.find_first_not_of(".0");
-        digits = 0;
-        for (size_t i = first; i < mantissa.size(); ++i) digits += mantissa[i] != '.';
-    }
-    FUZZ_CHECK(digits <= 15);
+    std::string plain = s.substr(1);
+    FUZZ_CHECK(plain.find_first_not_of("0123456789.") == std::string::npos);  // no exponent
+    if (plain.find('.') != std::string::npos) FUZZ_CHECK(plain.back() != '0' && plain.back() != '.');
+    // Zeros before the first and after the last other digit are not significant.
+    std::string digits;
+    for (char c : plain)
+        if (c != '.') digits += c;
+    size_t first = digits.find_first_not_of('0'), last = digits.find_last_not_of('0');
+    size_t significant = first == std::string::npos ? 0 : last - first + 1;
+    FUZZ_CHECK(significant <= 15);
 
     double back = leadingNumberValue(s);
     double tolerance = std::max(std::fabs(x) * 6e-15, std::numeric_limits<double>::denorm_min());

@@ -41,10 +41,11 @@ TEST(SignedNumberText, ShortestFormWithTheSignColumn) {
         // Fifteen significant digits, rounded.
         {0.1 + 0.2, " .3"}, {2.0 / 3, " .666666666666667"}, {1e15 - 1, " 999999999999999"},
         {-123456.789012345678, "-123456.789012346"}, {9.9999999999999999, " 10"}, {0.99999999999999999, " 1"},
-        // Exponent forms for very large and very small magnitudes.
-        {1e15, " 1E+15"}, {-1.5e20, "-1.5E+20"}, {123456789012345678.0, " 1.23456789012346E+17"},
-        {0.00001, " 1E-05"}, {-1.5e-7, "-1.5E-07"}, {1e100, " 1E+100"}, {DBL_MAX, " 1.79769313486232E+308"},
-        {Tiny, " 4.94065645841247E-324"}, {9.999999999999999e14, " 1E+15"},
+        // Plain forms for very large and very small magnitudes: no exponent.
+        {1e15, " 1000000000000000"}, {-1.5e20, "-150000000000000000000"},
+        {123456789012345678.0, " 123456789012346000"}, {0.00001, " .00001"}, {-1.5e-7, "-.00000015"},
+        {1e100, " 1" + std::string(100, '0')}, {DBL_MAX, " 179769313486232" + std::string(294, '0')},
+        {Tiny, " ." + std::string(323, '0') + "494065645841247"}, {9.999999999999999e14, " 1000000000000000"},
         {std::numeric_limits<double>::quiet_NaN(), " NaN"}, {Inf, " Infinity"}, {-Inf, "-Infinity"},
     };
     for (const auto& [value, text] : cases) EXPECT_EQ(signedNumberText(value), text) << value;
