@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <limits>
 #include <system_error>
 
 namespace qv {
@@ -188,7 +189,8 @@ std::optional<double> wholeTextValue(std::string_view text) {
     }
     if (i != s.size()) return std::nullopt;
     double value = 0;
-    if (toDouble(parts, value) == Conversion::Overflow) return std::nullopt;
+    if (toDouble(parts, value) == Conversion::Overflow)
+        return parts.negative ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
     return value;
 }
 

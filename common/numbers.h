@@ -37,7 +37,8 @@ std::string valueText(double value);
 // separator is accepted, so "1,000" and "29,92" are not numbers (the boxes
 // admit only digits, "-" and ".", and the unit and the table files write
 // "."). Nothing for any other text, the empty text included. A number too
-// large for a double reads as nothing; one too small reads as 0.
+// large for a double reads as an infinity of its sign: it is still a number,
+// only beyond every range a caller checks. One too small reads as 0.
 std::optional<double> wholeTextValue(std::string_view text);
 
 // Rounds to the nearest whole number, halves to the even neighbour.

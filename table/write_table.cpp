@@ -1,6 +1,7 @@
 // "Save Table to Unit": checks every line of the table file, checks the
 // unit's barometric mode, then writes each line and compares every echo.
 #include <algorithm>
+#include <cmath>
 
 #include "app/main_form.h"
 #include "common/numbers.h"
@@ -15,6 +16,13 @@ constexpr int ModeLimitSec = 1;
 constexpr int WriteLimitSec = 2;
 
 const std::string TooManyLines = " Table has more than 999 lines.  Transfer aborted. ";
+
+// A field the unit can be sent: it reads whole as a number within a double's
+// range (a larger one could only go out as some other number).
+bool isSendableNumber(const std::string& field) {
+    const std::optional<double> value = wholeTextValue(field);
+    return value && std::isfinite(*value);
+}
 
 }  // namespace
 
@@ -140,7 +148,7 @@ void MainForm::Command1_Click() {
                 IndexField = table::indexField(LineIndex);
 
                 table::DataFields fields = table::splitDataLine(LineBuffer);
-                if (!wholeTextValue(fields.temperature)) {
+                if (!isSendableNumber(fields.temperature)) {
                     MsgBox(" Non-numeric temperature value detected, line " +
                                signedNumberText(LineIndex) + ".  Transfer aborted.",
                            "Error");
@@ -148,7 +156,7 @@ void MainForm::Command1_Click() {
                     break;
                 }
                 TempSent = leadingNumberValue(fields.temperature);
-                if (!wholeTextValue(fields.ratio)) {
+                if (!isSendableNumber(fields.ratio)) {
                     MsgBox(" Non-numeric ratio value detected, line " + signedNumberText(LineIndex) +
                                ".  Transfer aborted.",
                            "Error");

@@ -99,14 +99,17 @@ TEST_F(WriteValues, ChecksBeforeSendingStopAtTheFirstFailure) {
     const std::string TempRange = "12-hour temperature value out of range (-9999999  to 9999999)";
     const std::string NotNumber = "Invalid pressure reduction constant value";
     const std::string ConstantRange = "Pressure reduction constant value out of range (-9999999  to 9999999)";
-    const std::tuple<const char*, const char*, std::string> cases[] = {
+    const std::tuple<std::string, const char*, std::string> cases[] = {
         {"12.5", "29.92", NotInteger}, {"", "29.92", NotInteger}, {"2-5", "29.92", NotInteger},
         {"10000000", "29.92", TempRange}, {"-1E300", "29.92", TempRange}, {"-9999999", "29.92", Passes},
+        // However large, beyond a double's range included.
+        {"1E400", "29.92", TempRange}, {"1" + std::string(309, '0'), "29.92", TempRange},
+        {"25", "-1E400", ConstantRange},
         {"25", "", NotNumber}, {"25", "1.2.3", NotNumber}, {"25", "9999999.5", ConstantRange},
         {"25", "-10000000", ConstantRange}, {"25", "9999999.4", Passes}, {"25", "-0.5", Passes},
     };
     for (const auto& [temp, constant, box] : cases) {
-        SCOPED_TRACE(std::string(temp) + " / " + constant);
+        SCOPED_TRACE(temp.substr(0, 20) + " / " + constant);
         const std::string before = frames();
         ui.boxes.clear();
         show(1, temp, constant);

@@ -204,6 +204,8 @@ TEST_F(TableTransfer, RefusedWritesAbortTheTransfer) {
          "*0100EW*0100JR001=1", true},
         {"ratio of data line 1", [&] { loadFile("* x\r\n3 x1\r\n"); },
          {" Non-numeric ratio value detected, line  1.  Transfer aborted.", "Error"}, {}, "*0100PB", true},
+        {"temperature beyond a double", [&] { loadFile("1E400 1.0\r\n"); },
+         {" Non-numeric temperature value detected, line  1.  Transfer aborted.", "Error"}, {}, "*0100PB", true},
         {"an echo that differs", [&] {
              loadFile("1.0123 1.01234\r\n5 6\r\n");
              setUnit([](sim::UnitConfig& c) { c.faults.echoOverride = "1.0123"; });
