@@ -78,7 +78,7 @@ Conversion toDouble(DecimalParts parts, double& out) {
 
 }  // namespace
 
-double leadingNumberValue(std::string_view text) {
+std::optional<double> leadingNumber(std::string_view text) {
     // Blanks, tabs and line feeds do not count anywhere in the text.
     std::string s;
     s.reserve(text.size());
@@ -100,7 +100,7 @@ double leadingNumberValue(std::string_view text) {
             anyDigit = true;
         }
     }
-    if (!anyDigit) return 0.0;
+    if (!anyDigit) return std::nullopt;
     if (i < s.size() && (s[i] == 'E' || s[i] == 'e')) {
         size_t j = i + 1;
         bool negativeExponent = false;
@@ -116,6 +116,8 @@ double leadingNumberValue(std::string_view text) {
     if (toDouble(parts, value) == Conversion::Overflow) return parts.negative ? -DBL_MAX : DBL_MAX;
     return value;
 }
+
+double leadingNumberValue(std::string_view text) { return leadingNumber(text).value_or(0.0); }
 
 std::string signedNumberText(double value) {
     if (std::isnan(value)) return " NaN";

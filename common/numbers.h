@@ -18,6 +18,11 @@ namespace qv {
 // double gives 0. A zero result is always +0 ("-0" gives 0).
 double leadingNumberValue(std::string_view text);
 
+// The leading number of a text, read as leadingNumberValue reads it; nothing
+// when the text holds no leading number at all ("", "*0001", "abc", "-"),
+// where leadingNumberValue gives 0.
+std::optional<double> leadingNumber(std::string_view text);
+
 // Signed number text: " " for zero and positive values, "-" for negative ones,
 // then the shortest plain decimal form with at most 15 significant digits, no
 // trailing zeros, and no "0" before the point below 1 (" .9876", "-.5").

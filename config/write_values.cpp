@@ -107,9 +107,10 @@ void MainForm::cmdWriteValues_Click() {
                     MsgBox(" Unit is not responding or is not a Rarerizeza Rerededo!  ", "Communications");
                     CommOK = 0;
                 } else {
-                    const double r = config::replyNumber(ReplyBuffer);
-                    if (r == v) {
-                        txt12HourTemp.setText(signedNumberText(r));
+                    // An echo without a number is a mismatch, whatever was sent.
+                    const std::optional<double> r = config::echoedNumber(ReplyBuffer);
+                    if (r && *r == v) {
+                        txt12HourTemp.setText(signedNumberText(*r));
                         tempWritten = true;
                     } else {
                         MsgBox(" Value retuned is different than value set. ", "Info");

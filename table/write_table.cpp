@@ -24,6 +24,14 @@ bool isSendableNumber(const std::string& field) {
     return value && std::isfinite(*value);
 }
 
+// A reply's text without its CR and LF characters.
+std::string withoutLineEnd(std::string_view text) {
+    std::string out;
+    for (char c : text)
+        if (c != '\r' && c != '\n') out += c;
+    return out;
+}
+
 }  // namespace
 
 void MainForm::Command1_Click() {
@@ -121,10 +129,14 @@ void MainForm::Command1_Click() {
                     return false;
                 }
                 Stat1("Received :" + ReplyBuffer);
-                returned = table::replyValue(ReplyBuffer);
-                if (returned != sent) {
-                    MsgBox(" Value returned (" + signedNumberText(returned) +
-                               ") does not match value sent! (" + signedNumberText(sent) +
+                // An echo without a number is a mismatch, whatever was sent;
+                // its message shows what came back in the number's place.
+                const std::optional<double> echoed = table::echoedValue(ReplyBuffer);
+                returned = echoed.value_or(0.0);
+                if (!echoed || returned != sent) {
+                    const std::string shown =
+                        echoed ? signedNumberText(returned) : withoutLineEnd(table::replyValueField(ReplyBuffer));
+                    MsgBox(" Value returned (" + shown + ") does not match value sent! (" + signedNumberText(sent) +
                                "), can't continue... ",
                            "Error");
                     return false;

@@ -128,15 +128,20 @@ TEST_F(WriteValues, WrongOrShortEchoesFailTheirOwnWriteOnly) {
     const struct {
         const char* what;
         std::function<void(sim::Faults&)> fault;
+        const char* temp;
         std::vector<Box> boxes;
         std::string shown;
     } cases[] = {
-        {"echo 24", [](sim::Faults& f) { f.echoOverride = "24"; }, {NotConfirmed, Differs, NotConfirmed}, "25|29.92"},
-        // A constant within the tolerance is shown as returned.
-        {"echo 29.9200001", [](sim::Faults& f) { f.echoOverride = "29.9200001"; }, {NotConfirmed, Differs},
-         "25|29.9200001"},
-        {"short replies", [](sim::Faults& f) { f.shortReply = true; }, {NotConfirmed, Differs, NotConfirmed},
+        {"echo 24", [](sim::Faults& f) { f.echoOverride = "24"; }, "25", {NotConfirmed, Differs, NotConfirmed},
          "25|29.92"},
+        // A constant within the tolerance is shown as returned.
+        {"echo 29.9200001", [](sim::Faults& f) { f.echoOverride = "29.9200001"; }, "25", {NotConfirmed, Differs},
+         "25|29.9200001"},
+        // Echoes that carry no number confirm nothing, not even a 0.
+        {"short replies", [](sim::Faults& f) { f.shortReply = true; }, "0", {NotConfirmed, Differs, NotConfirmed},
+         "0|29.92"},
+        {"echo abc", [](sim::Faults& f) { f.echoOverride = "abc"; }, "0", {NotConfirmed, Differs, NotConfirmed},
+         "0|29.92"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -144,7 +149,7 @@ TEST_F(WriteValues, WrongOrShortEchoesFailTheirOwnWriteOnly) {
         unit.reset();
         seen = 0;
         startUnitWith([&](sim::UnitConfig& cfg) { c.fault(cfg.faults); });
-        show(1, "25", "29.92");
+        show(1, c.temp, "29.92");
         form.cmdWriteValues_Click();
         EXPECT_EQ(boxes(), c.boxes);
         EXPECT_EQ(writesSeen().size(), 3u);

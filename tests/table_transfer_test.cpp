@@ -212,6 +212,13 @@ TEST_F(TableTransfer, RefusedWritesAbortTheTransfer) {
          },
          {" Value returned ( 1.0123) does not match value sent! ( 1.01234), can't continue... ", "Error"},
          {{"1.0123", "1.01234"}}, "*0100EW*0100JR001=1.01234", true},
+        // An echo without a number confirms nothing, not even a 0.
+        {"an echo without a number", [&] {
+             loadFile("0 1\r\n");
+             setUnit([](sim::UnitConfig& c) { c.faults.echoOverride = "abc"; });
+         },
+         {" Value returned (abc) does not match value sent! ( 0), can't continue... ", "Error"}, {{"0", "0"}},
+         "*0100EW*0100JT001=0", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
