@@ -37,7 +37,8 @@ void checkLine(const std::string& line) {
     // The values sent are the leading-number values of fields that read whole.
     std::optional<double> t = wholeTextValue(f.temperature);
     std::optional<double> r = wholeTextValue(f.ratio);
-    if (!t || !r) return;
+    // Numbers beyond a double's range are refused before sending.
+    if (!t || !r || !std::isfinite(*t) || !std::isfinite(*r)) return;
     FUZZ_CHECK(leadingNumberValue(f.temperature) == *t && leadingNumberValue(f.ratio) == *r);
     std::string command = config::writeLine("01", "EW", "JT" + indexField(1), valueText(*t));
     FUZZ_CHECK(command.starts_with("*0100EW*0100JT001=") && leadingNumberValue(command.substr(18)) ==
