@@ -2,10 +2,10 @@
 
 #include <cfloat>
 #include <charconv>
-#include <clocale>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <limits>
 #include <system_error>
 
 namespace qv {
@@ -76,24 +76,9 @@ Conversion toDouble(DecimalParts parts, double& out) {
     return Conversion::Ok;
 }
 
-bool startsWith(std::string_view text, size_t at, const std::string& token) {
-    return !token.empty() && text.substr(at, token.size()) == token;
-}
-
 }  // namespace
 
-NumberLocale NumberLocale::current() {
-    NumberLocale result;
-    const std::lconv* conv = std::localeconv();
-    result.decimal = (conv && conv->decimal_point && *conv->decimal_point) ? conv->decimal_point : ".";
-    // An empty grouping separator (the C locale) means the locale groups no
-    // digits, so no grouping separator is accepted then.
-    result.grouping = (conv && conv->thousands_sep) ? conv->thousands_sep : "";
-    if (result.grouping == result.decimal) result.grouping.clear();
-    return result;
-}
-
-double leadingNumberValue(std::string_view text) {
+std::optional<double> leadingNumber(std::string_view text) {
     // Blanks, tabs and line feeds do not count anywhere in the text.
     std::string s;
     s.reserve(text.size());
@@ -115,7 +100,7 @@ double leadingNumberValue(std::string_view text) {
             anyDigit = true;
         }
     }
-    if (!anyDigit) return 0.0;
+    if (!anyDigit) return std::nullopt;
     if (i < s.size() && (s[i] == 'E' || s[i] == 'e')) {
         size_t j = i + 1;
         bool negativeExponent = false;
@@ -132,6 +117,8 @@ double leadingNumberValue(std::string_view text) {
     return value;
 }
 
+double leadingNumberValue(std::string_view text) { return leadingNumber(text).value_or(0.0); }
+
 std::string signedNumberText(double value) {
     if (std::isnan(value)) return " NaN";
     if (std::isinf(value)) return value < 0 ? "-Infinity" : " Infinity";
@@ -139,6 +126,8 @@ std::string signedNumberText(double value) {
 
     const std::string sign = value < 0 ? "-" : " ";
     // Round to 15 significant digits: d.dddddddddddddde[+-]x, locale-independent.
+    // The digits are then set out in plain decimal form, however large or
+    // small the exponent.
     char buf[64];
     auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific, 14);
     std::string sci(buf, res.ptr);
@@ -147,15 +136,6 @@ std::string signedNumberText(double value) {
     int exponent = std::atoi(sci.c_str() + ePos + 1);
     while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
 
-    if (exponent >= 15 || exponent < -4) {
-        // Too large or too small for a plain form with 15 digits:
-        // mantissa, "E", the exponent's sign and at least two digits.
-        std::string mantissa = digits.substr(0, 1);
-        if (digits.size() > 1) mantissa += "." + digits.substr(1);
-        std::string exp = std::to_string(exponent < 0 ? -exponent : exponent);
-        if (exp.size() < 2) exp = "0" + exp;
-        return sign + mantissa + "E" + (exponent < 0 ? "-" : "+") + exp;
-    }
     std::string plain;
     if (exponent < 0) {
         plain = "." + std::string(static_cast<size_t>(-exponent - 1), '0') + digits;
@@ -176,7 +156,7 @@ std::string valueText(double value) {
     return text;
 }
 
-std::optional<double> wholeTextValue(std::string_view text, const NumberLocale& locale) {
+std::optional<double> wholeTextValue(std::string_view text) {
     size_t begin = 0;
     size_t end = text.size();
     auto blank = [](char c) { return c == ' ' || c == '\t'; };
@@ -184,30 +164,16 @@ std::optional<double> wholeTextValue(std::string_view text, const NumberLocale& 
     while (end > begin && blank(text[end - 1])) --end;
     std::string_view s = text.substr(begin, end - begin);
 
-    const std::string& decimal = locale.decimal.empty() ? std::string(".") : locale.decimal;
-    // A locale that used one text for both would make every separator ambiguous;
-    // the decimal separator wins then.
-    const std::string grouping = locale.grouping == decimal ? std::string() : locale.grouping;
-
     DecimalParts parts;
     size_t i = 0;
     if (i < s.size() && (s[i] == '+' || s[i] == '-')) parts.negative = s[i++] == '-';
     bool anyDigit = false;
-    // Whole part: digits, with grouping separators only between two digits
-    // (the size of the groups is not checked).
-    while (i < s.size()) {
-        if (isDigit(s[i])) {
-            addMantissaDigit(parts, s[i++], true);
-            anyDigit = true;
-        } else if (anyDigit && startsWith(s, i, grouping) && i + grouping.size() < s.size() &&
-                   isDigit(s[i + grouping.size()])) {
-            i += grouping.size();
-        } else {
-            break;
-        }
+    while (i < s.size() && isDigit(s[i])) {
+        addMantissaDigit(parts, s[i++], true);
+        anyDigit = true;
     }
-    if (startsWith(s, i, decimal)) {
-        i += decimal.size();
+    if (i < s.size() && s[i] == '.') {
+        ++i;
         while (i < s.size() && isDigit(s[i])) {
             addMantissaDigit(parts, s[i++], false);
             anyDigit = true;
@@ -225,7 +191,8 @@ std::optional<double> wholeTextValue(std::string_view text, const NumberLocale& 
     }
     if (i != s.size()) return std::nullopt;
     double value = 0;
-    if (toDouble(parts, value) == Conversion::Overflow) return std::nullopt;
+    if (toDouble(parts, value) == Conversion::Overflow)
+        return parts.negative ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
     return value;
 }
 

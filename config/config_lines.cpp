@@ -60,6 +60,10 @@ double replyNumber(std::string_view reply) {
     return leadingNumberValue(replyField(reply, ValuePosition, NumberFieldLength));
 }
 
+std::optional<double> echoedNumber(std::string_view reply) {
+    return leadingNumber(replyField(reply, ValuePosition, NumberFieldLength));
+}
+
 bool isKnownUnit(std::string_view reply, std::string_view unitId) {
     if (reply.size() < IdentityLength) return false;
     std::string_view start = reply.substr(0, IdentityLength);

@@ -35,6 +35,11 @@ std::optional<char> replyCharacter(std::string_view reply, size_t position);
 // 12-hour temperature reply carries.
 double replyNumber(std::string_view reply);
 
+// The same number as a write's echo carries it: nothing when the ten
+// characters hold no number ("*0001" CR LF, "*0001JH=abc", a reply that ends
+// before the 9th character), so that such an echo never confirms a value.
+std::optional<double> echoedNumber(std::string_view reply);
+
 // A VR reply marks a known kind of unit when its first nine characters are
 // "*00" + ID + "VR=" followed by "P", "M" or "X".
 bool isKnownUnit(std::string_view reply, std::string_view unitId);

@@ -19,36 +19,35 @@ void MainForm::cmdDetectZov_Click() {
     VerifyCommunication();
     if (CommOK == 1) {
         try {
-            // Each step answers whether the detection may go on; a step that
-            // fails has shown its message already.
+            // Sends one value query; its value text, or nothing when no reply
+            // came or the reply is too short to carry one (a lone LF,
+            // "*0001" CR LF). Either way the unit did not tell its value, so
+            // both end the detection alike.
             auto query = [this](const char* mnemonic) {
                 SendReceive(config::queryLine(UnitID, mnemonic), DetectLimitSec);
-                return !ReplyBuffer.empty();
+                return config::replyValueText(ReplyBuffer);
             };
-            // A reply too short to carry a value text leaves the box empty.
-            auto valueText = [this] { return config::replyValueText(ReplyBuffer).value_or(""); };
 
             SendReceive(config::queryLine(UnitID, "VR"), DetectLimitSec);
             if (!config::isKnownUnit(ReplyBuffer, UnitID)) {
                 MsgBox(" Unit not detected!  Check communication settings and connections. ");
-            } else if (!query("JH")) {
+            } else if (std::optional<std::string> jh = query("JH"); !jh) {
                 MsgBox(" Error communicating with unit ");
             } else {
-                txt12HourTemp.setText(valueText());
-                if (!query("JP")) {
+                txt12HourTemp.setText(*jh);
+                std::optional<std::string> jp = query("JP");
+                if (!jp) {
                     MsgBox(" Error communicating with unit ");
-                } else if (std::optional<int> position =
-                               config::detectedTempUnitPosition(valueText());
-                           !position) {
+                } else if (std::optional<int> position = config::detectedTempUnitPosition(*jp); !position) {
                     // The list has positions 0 to 2 only: keep its selection
                     // and end as after a missing reply.
                     MsgBox(" Illegal table temp unit returned. ");
                 } else {
                     cboTableTempUnit.setListIndex(*position);
-                    if (!query("JC")) {
+                    if (std::optional<std::string> jc = query("JC"); !jc) {
                         MsgBox(" Error communicating with unit ");
                     } else {
-                        txtPressureReductionConstant.setText(valueText());
+                        txtPressureReductionConstant.setText(*jc);
                         EnableFrames();
                         Label2.setCaption("Unit detected!");
                     }

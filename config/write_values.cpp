@@ -24,8 +24,6 @@ constexpr double ConstantTolerance = 0.000001;
 
 bool inRange(double v) { return v >= LowestValue && v <= HighestValue; }
 
-const NumberLocale UnitNumberForm{".", ""};
-
 const char* const NotRespondingInfo = " Unit is not responding or is not a Rarerizeza Rerededo! ";
 
 }  // namespace
@@ -110,9 +108,10 @@ void MainForm::cmdWriteValues_Click() {
                     MsgBox(" Unit is not responding or is not a Rarerizeza Rerededo!  ", "Communications");
                     CommOK = 0;
                 } else {
-                    const double r = config::replyNumber(ReplyBuffer);
-                    if (r == v) {
-                        txt12HourTemp.setText(signedNumberText(r));
+                    // An echo without a number is a mismatch, whatever was sent.
+                    const std::optional<double> r = config::echoedNumber(ReplyBuffer);
+                    if (r && *r == v) {
+                        txt12HourTemp.setText(signedNumberText(*r));
                         tempWritten = true;
                     } else {
                         MsgBox(" Value retuned is different than value set. ", "Info");
@@ -127,10 +126,7 @@ void MainForm::cmdWriteValues_Click() {
             if (writeWithRetries(config::writeLine(UnitID, "EW", "JC", valueText(*constant)),
                                  ConstantLimitSec)) {
                 std::optional<std::string> returned = config::replyValueText(ReplyBuffer);
-                // The unit writes its numbers with "." whatever the user's
-                // locale, so its reply is read that way.
-                std::optional<double> value =
-                    returned ? wholeTextValue(*returned, UnitNumberForm) : std::nullopt;
+                std::optional<double> value = returned ? wholeTextValue(*returned) : std::nullopt;
                 if (value && std::fabs(*value - *constant) <= ConstantTolerance) {
                     txtPressureReductionConstant.setText(*returned);
                     constantWritten = true;

@@ -17,8 +17,6 @@ using namespace qv::table;
 
 namespace {
 
-const NumberLocale Dot{".", ""};
-
 void checkLine(const std::string& line) {
     LineKind kind = classifyLine(line);
     FUZZ_CHECK((kind == LineKind::Header) == (!line.empty() && line[0] == '*'));
@@ -37,9 +35,10 @@ void checkLine(const std::string& line) {
         FUZZ_CHECK(trimmed.substr(0, f.temperature.size()) == f.temperature && trimmed.ends_with(ratio));
     }
     // The values sent are the leading-number values of fields that read whole.
-    std::optional<double> t = wholeTextValue(f.temperature, Dot);
-    std::optional<double> r = wholeTextValue(f.ratio, Dot);
-    if (!t || !r) return;
+    std::optional<double> t = wholeTextValue(f.temperature);
+    std::optional<double> r = wholeTextValue(f.ratio);
+    // Numbers beyond a double's range are refused before sending.
+    if (!t || !r || !std::isfinite(*t) || !std::isfinite(*r)) return;
     FUZZ_CHECK(leadingNumberValue(f.temperature) == *t && leadingNumberValue(f.ratio) == *r);
     std::string command = config::writeLine("01", "EW", "JT" + indexField(1), valueText(*t));
     FUZZ_CHECK(command.starts_with("*0100EW*0100JT001=") && leadingNumberValue(command.substr(18)) ==

@@ -53,6 +53,8 @@ std::string_view replyValueField(std::string_view reply) {
 
 double replyValue(std::string_view reply) { return leadingNumberValue(replyValueField(reply)); }
 
+std::optional<double> echoedValue(std::string_view reply) { return leadingNumber(replyValueField(reply)); }
+
 std::string tableRow(double temperature, double ratio) {
     return signedNumberText(temperature) + " " + signedNumberText(ratio);
 }

@@ -4,6 +4,7 @@
 // take texts and give texts, so they can be driven directly with any input.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -55,8 +56,12 @@ std::string indexField(int lineIndex);
 // The value part of a table reply: the 12 characters from the 12th (fewer
 // when the reply is shorter, empty when it ends before the 12th).
 std::string_view replyValueField(std::string_view reply);
-// The leading-number value of that part.
+// The leading-number value of that part (0 when it holds no number).
 double replyValue(std::string_view reply);
+// The number that part holds as a write's echo carries it: nothing when it
+// holds none ("*0001" CR LF, "*0001JT001=abc", a reply that ends before the
+// 12th character), so that such an echo never confirms a value.
+std::optional<double> echoedValue(std::string_view reply);
 
 // A row of the table read from the unit: " 20  1.0123", "-40  .9876".
 std::string tableRow(double temperature, double ratio);

@@ -1,6 +1,7 @@
 // "Save Table to Unit": checks every line of the table file, checks the
 // unit's barometric mode, then writes each line and compares every echo.
 #include <algorithm>
+#include <cmath>
 
 #include "app/main_form.h"
 #include "common/numbers.h"
@@ -15,6 +16,21 @@ constexpr int ModeLimitSec = 1;
 constexpr int WriteLimitSec = 2;
 
 const std::string TooManyLines = " Table has more than 999 lines.  Transfer aborted. ";
+
+// A field the unit can be sent: it reads whole as a number within a double's
+// range (a larger one could only go out as some other number).
+bool isSendableNumber(const std::string& field) {
+    const std::optional<double> value = wholeTextValue(field);
+    return value && std::isfinite(*value);
+}
+
+// A reply's text without its CR and LF characters.
+std::string withoutLineEnd(std::string_view text) {
+    std::string out;
+    for (char c : text)
+        if (c != '\r' && c != '\n') out += c;
+    return out;
+}
 
 }  // namespace
 
@@ -114,10 +130,14 @@ void MainForm::Command1_Click() {
                     return false;
                 }
                 Stat1("Received :" + ReplyBuffer);
-                returned = table::replyValue(ReplyBuffer);
-                if (returned != sent) {
-                    MsgBox(" Value returned (" + signedNumberText(returned) +
-                               ") does not match value sent! (" + signedNumberText(sent) +
+                // An echo without a number is a mismatch, whatever was sent;
+                // its message shows what came back in the number's place.
+                const std::optional<double> echoed = table::echoedValue(ReplyBuffer);
+                returned = echoed.value_or(0.0);
+                if (!echoed || returned != sent) {
+                    const std::string shown =
+                        echoed ? signedNumberText(returned) : withoutLineEnd(table::replyValueField(ReplyBuffer));
+                    MsgBox(" Value returned (" + shown + ") does not match value sent! (" + signedNumberText(sent) +
                                "), can't continue... ",
                            "Error");
                     return false;
@@ -141,7 +161,7 @@ void MainForm::Command1_Click() {
                 IndexField = table::indexField(LineIndex);
 
                 table::DataFields fields = table::splitDataLine(LineBuffer);
-                if (!wholeTextValue(fields.temperature)) {
+                if (!isSendableNumber(fields.temperature)) {
                     MsgBox(" Non-numeric temperature value detected, line " +
                                signedNumberText(LineIndex) + ".  Transfer aborted.",
                            "Error");
@@ -149,7 +169,7 @@ void MainForm::Command1_Click() {
                     break;
                 }
                 TempSent = leadingNumberValue(fields.temperature);
-                if (!wholeTextValue(fields.ratio)) {
+                if (!isSendableNumber(fields.ratio)) {
                     MsgBox(" Non-numeric ratio value detected, line " + signedNumberText(LineIndex) +
                                ".  Transfer aborted.",
                            "Error");

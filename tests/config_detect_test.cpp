@@ -113,7 +113,7 @@ protected:
     }
 };
 
-TEST_F(DetectScripted, IdentityIsTheFirstNineCharactersComparedAndShortRepliesGiveEmptyValues) {
+TEST_F(DetectScripted, IdentityIsTheFirstNineCharactersCompared) {
     for (std::string reply : {"*0001vr=p\r\n", "*0002VR=P\r\n", "*0001VR=\r\n"}) {
         vr = reply;
         detect();
@@ -121,18 +121,46 @@ TEST_F(DetectScripted, IdentityIsTheFirstNineCharactersComparedAndShortRepliesGi
         EXPECT_EQ(lines.size(), 2u);
     }
     vr = "*0001VR=Mrest\r\n";
-    jh = "*0001\r\n";
-    jc = "*0001JC\r\n";
-    form.txt12HourTemp.setText("old");
-    form.txtPressureReductionConstant.setText("old");
     detect();
     EXPECT_EQ(boxes(), std::vector<Box>{});
-    EXPECT_EQ(form.txt12HourTemp.text() + "|" + form.txtPressureReductionConstant.text(), "|");
     EXPECT_EQ(form.Label2.caption(), "Unit detected!");
 }
 
+// A reply too short to carry a value text tells no value: the detection ends
+// as after a missing reply, and the boxes keep what they showed.
+TEST_F(DetectScripted, AReplyWithoutValueTextEndsTheDetectionAsATimeOut) {
+    const struct {
+        std::string* reply;
+        const char* text;
+        size_t sent;  // VR twice, then JH, JP, JC
+        const char* shown;
+    } cases[] = {
+        {&jh, "*0001\r\n", 3, "old|1|old"}, {&jh, "\n", 3, "old|1|old"},
+        {&jp, "*0001\r\n", 4, "25|1|old"}, {&jc, "*0001JC\r\n", 5, "25|1|old"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.sent) + " " + c.text);
+        const std::string kept = *c.reply;
+        *c.reply = c.text;
+        form.txt12HourTemp.setText("old");
+        form.cboTableTempUnit.setListIndex(1);
+        form.txtPressureReductionConstant.setText("old");
+        form.Label2.setCaption("");
+        detect();
+        *c.reply = kept;
+        EXPECT_EQ(boxes(), std::vector<Box>{{" Error communicating with unit "}});
+        EXPECT_EQ(lines.size(), c.sent);
+        EXPECT_EQ(form.txt12HourTemp.text() + "|" + std::to_string(form.cboTableTempUnit.listIndex()) + "|" +
+                      form.txtPressureReductionConstant.text(),
+                  c.shown);
+        EXPECT_EQ(form.Label2.caption(), "");
+        EXPECT_EQ(frames(), SetupOnly);
+        EXPECT_FALSE(port.isOpen());
+    }
+}
+
 TEST_F(DetectScripted, TableUnitOutsideTheListIsRefusedAndEndsTheDetection) {
-    for (const char* reply : {"*0001JP=3\r\n", "*0001JP=-0.5\r\n", "*0001JP=abc\r\n", "*0001\r\n"}) {
+    for (const char* reply : {"*0001JP=3\r\n", "*0001JP=-0.5\r\n", "*0001JP=abc\r\n"}) {
         SCOPED_TRACE(reply);
         jp = reply;
         form.cboTableTempUnit.setListIndex(1);

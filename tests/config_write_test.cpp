@@ -57,18 +57,38 @@ TEST_F(WriteValues, WritesTheThreeValuesInTheirShortestFormAndShowsTheEchoes) {
     EXPECT_EQ(shown(), "-40|-.5");
 }
 
-TEST_F(WriteValues, ACommaLocaleConstantIsSentAndItsEchoReadAsTheUnitWritesIt) {
-    const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
-    if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) GTEST_SKIP() << "no de_DE.UTF-8 locale";
-    startUnitWith([](sim::UnitConfig&) {});
-    form.EnableFrames();
-    show(1, "25", "29,92");
+// Under a locale with a decimal comma the values still read with "." as
+// their point and with no grouping separator.
+class WriteInLocale : public WriteValues, public ::testing::WithParamInterface<const char*> {
+protected:
+    void SetUp() override {
+        if (!std::setlocale(LC_ALL, GetParam())) GTEST_SKIP() << "no " << GetParam() << " locale";
+    }
+    void TearDown() override { std::setlocale(LC_ALL, saved.c_str()); }
+    const std::string saved = std::setlocale(LC_ALL, nullptr);
+};
+
+TEST_P(WriteInLocale, ValuesReadWithAPointAndACommaIsNoNumber) {
+    startUnitWith([](sim::UnitConfig& c) { c.jc = "29.921"; });
+    show(1, "25", "29.921");  // as detection leaves them
     form.cmdWriteValues_Click();
-    std::setlocale(LC_NUMERIC, saved.c_str());
     EXPECT_EQ(boxes(), std::vector<Box>{});
-    EXPECT_EQ(writesSeen().back(), "*0100EW*0100JC=29.92");
+    EXPECT_EQ(writesSeen(), (Lines{"*0100EW*0100JP=1", "*0100EW*0100JH=25", "*0100EW*0100JC=29.921"}));
     EXPECT_EQ(form.Label2.caption(), SavedOk);
+    const std::tuple<const char*, const char*, const char*> refused[] = {
+        {"25", "29,92", "Invalid pressure reduction constant value"},
+        {"1,000", "29.92", "Invalid 12-hour temperature value - integers only"},
+    };
+    for (const auto& [temp, constant, box] : refused) {
+        ui.boxes.clear();
+        show(1, temp, constant);
+        form.cmdWriteValues_Click();
+        EXPECT_EQ(boxes(), std::vector<Box>{{box}}) << temp << " / " << constant;
+        EXPECT_EQ(writesSeen(), Lines{});
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(DecimalComma, WriteInLocale, ::testing::Values("de_DE.UTF-8", "fr_FR.UTF-8"));
 
 TEST_F(WriteValues, ChecksBeforeSendingStopAtTheFirstFailure) {
     // No unit and an empty port box: a click whose checks all pass ends with
@@ -79,14 +99,17 @@ TEST_F(WriteValues, ChecksBeforeSendingStopAtTheFirstFailure) {
     const std::string TempRange = "12-hour temperature value out of range (-9999999  to 9999999)";
     const std::string NotNumber = "Invalid pressure reduction constant value";
     const std::string ConstantRange = "Pressure reduction constant value out of range (-9999999  to 9999999)";
-    const std::tuple<const char*, const char*, std::string> cases[] = {
+    const std::tuple<std::string, const char*, std::string> cases[] = {
         {"12.5", "29.92", NotInteger}, {"", "29.92", NotInteger}, {"2-5", "29.92", NotInteger},
         {"10000000", "29.92", TempRange}, {"-1E300", "29.92", TempRange}, {"-9999999", "29.92", Passes},
+        // However large, beyond a double's range included.
+        {"1E400", "29.92", TempRange}, {"1" + std::string(309, '0'), "29.92", TempRange},
+        {"25", "-1E400", ConstantRange},
         {"25", "", NotNumber}, {"25", "1.2.3", NotNumber}, {"25", "9999999.5", ConstantRange},
         {"25", "-10000000", ConstantRange}, {"25", "9999999.4", Passes}, {"25", "-0.5", Passes},
     };
     for (const auto& [temp, constant, box] : cases) {
-        SCOPED_TRACE(std::string(temp) + " / " + constant);
+        SCOPED_TRACE(temp.substr(0, 20) + " / " + constant);
         const std::string before = frames();
         ui.boxes.clear();
         show(1, temp, constant);
@@ -105,15 +128,20 @@ TEST_F(WriteValues, WrongOrShortEchoesFailTheirOwnWriteOnly) {
     const struct {
         const char* what;
         std::function<void(sim::Faults&)> fault;
+        const char* temp;
         std::vector<Box> boxes;
         std::string shown;
     } cases[] = {
-        {"echo 24", [](sim::Faults& f) { f.echoOverride = "24"; }, {NotConfirmed, Differs, NotConfirmed}, "25|29.92"},
-        // A constant within the tolerance is shown as returned.
-        {"echo 29.9200001", [](sim::Faults& f) { f.echoOverride = "29.9200001"; }, {NotConfirmed, Differs},
-         "25|29.9200001"},
-        {"short replies", [](sim::Faults& f) { f.shortReply = true; }, {NotConfirmed, Differs, NotConfirmed},
+        {"echo 24", [](sim::Faults& f) { f.echoOverride = "24"; }, "25", {NotConfirmed, Differs, NotConfirmed},
          "25|29.92"},
+        // A constant within the tolerance is shown as returned.
+        {"echo 29.9200001", [](sim::Faults& f) { f.echoOverride = "29.9200001"; }, "25", {NotConfirmed, Differs},
+         "25|29.9200001"},
+        // Echoes that carry no number confirm nothing, not even a 0.
+        {"short replies", [](sim::Faults& f) { f.shortReply = true; }, "0", {NotConfirmed, Differs, NotConfirmed},
+         "0|29.92"},
+        {"echo abc", [](sim::Faults& f) { f.echoOverride = "abc"; }, "0", {NotConfirmed, Differs, NotConfirmed},
+         "0|29.92"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -121,7 +149,7 @@ TEST_F(WriteValues, WrongOrShortEchoesFailTheirOwnWriteOnly) {
         unit.reset();
         seen = 0;
         startUnitWith([&](sim::UnitConfig& cfg) { c.fault(cfg.faults); });
-        show(1, "25", "29.92");
+        show(1, c.temp, "29.92");
         form.cmdWriteValues_Click();
         EXPECT_EQ(boxes(), c.boxes);
         EXPECT_EQ(writesSeen().size(), 3u);

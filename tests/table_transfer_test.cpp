@@ -296,12 +296,21 @@ TEST_F(TableTransfer, RefusedWritesAbortTheTransfer) {
          "*0100EW*0100JR001=1", true},
         {"ratio of data line 1", [&] { loadFile("* x\r\n3 x1\r\n"); },
          {" Non-numeric ratio value detected, line  1.  Transfer aborted.", "Error"}, {}, "*0100PB", true},
+        {"temperature beyond a double", [&] { loadFile("1E400 1.0\r\n"); },
+         {" Non-numeric temperature value detected, line  1.  Transfer aborted.", "Error"}, {}, "*0100PB", true},
         {"an echo that differs", [&] {
              loadFile("1.0123 1.01234\r\n5 6\r\n");
              setUnit([](sim::UnitConfig& c) { c.faults.echoOverride = "1.0123"; });
          },
          {" Value returned ( 1.0123) does not match value sent! ( 1.01234), can't continue... ", "Error"},
          {{"1.0123", "1.01234"}}, "*0100EW*0100JR001=1.01234", true},
+        // An echo without a number confirms nothing, not even a 0.
+        {"an echo without a number", [&] {
+             loadFile("0 1\r\n");
+             setUnit([](sim::UnitConfig& c) { c.faults.echoOverride = "abc"; });
+         },
+         {" Value returned (abc) does not match value sent! ( 0), can't continue... ", "Error"}, {{"0", "0"}},
+         "*0100EW*0100JT001=0", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -67,8 +67,8 @@ private:
 int main(int argc, char** argv) {
     StartupTimer startup;
     QApplication app(argc, argv);
-    // Qt sets the locale from the environment too; the program relies on the
-    // user's locale for reading numbers typed in the window.
+    // Qt sets the locale from the environment too. Numbers are read and
+    // written with "." as their decimal point whatever that locale is.
     std::setlocale(LC_ALL, "");
 
     qv::Program program;

@@ -18,8 +18,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <clocale>
 #include <csignal>
-
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -313,6 +313,43 @@ TEST_F(EndToEnd, TerminationSignalDuringATableWriteClosesWithoutAskingAndSavesTh
     std::getline(in, port);
     EXPECT_EQ(port, " " + std::to_string(unit->port()) + "\r");
 }
+
+// Under a locale with a decimal comma the values read with "." as their point
+// and with no grouping separator, as the unit and the table files write them.
+class EndToEndInLocale : public EndToEnd, public ::testing::WithParamInterface<const char*> {
+protected:
+    void SetUp() override {
+        if (!std::setlocale(LC_ALL, GetParam())) GTEST_SKIP() << "no " << GetParam() << " locale";
+        EndToEnd::SetUp();
+    }
+    void TearDown() override {
+        std::setlocale(LC_ALL, saved.c_str());
+        EndToEnd::TearDown();
+    }
+    const std::string saved = std::setlocale(LC_ALL, nullptr);
+};
+
+TEST_P(EndToEndInLocale, DetectedValuesAreWrittenBackUnchangedAndACommaIsNoNumber) {
+    sim::UnitConfig cfg = sim::defaultConfig();
+    cfg.jc = "29.921";
+    startUnit(cfg);
+    detect();
+    click(form.cmdWriteValues);
+    EXPECT_TRUE(modals.boxes.empty()) << modals.boxes.front();
+    EXPECT_EQ(status(), "Configuration values saved successfully.");
+    EXPECT_EQ(stored().jc, "29.921");
+
+    const std::string path = folder + "/comma.txt";
+    { std::ofstream(path, std::ios::binary) << "20 1,0123\r\n"; }
+    type(form.Text1, QString::fromStdString(path));
+    click(form.Command10);
+    click(form.Command1);
+    const SeenBox nonNumeric{" Non-numeric ratio value detected, line  1.  Transfer aborted.", "Error"};
+    EXPECT_EQ(modals.boxes, std::vector<SeenBox>{nonNumeric});
+    EXPECT_EQ(stored().table, sim::defaultConfig().table);
+}
+
+INSTANTIATE_TEST_SUITE_P(DecimalComma, EndToEndInLocale, ::testing::Values("de_DE.UTF-8", "fr_FR.UTF-8"));
 
 }  // namespace
 }  // namespace qv
