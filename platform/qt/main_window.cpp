@@ -224,6 +224,13 @@ QWidget* MainWindow::createWidget(Control& control, QWidget* parent) {
         widget = w;
     } else if (dynamic_cast<ListBox*>(&control)) {
         auto* w = new QListWidget(parent);
+        // A list lays out all its rows again after every insertion. Rows are
+        // one line of text in one font, so they need not be measured one by
+        // one; and laid out in batches, a list that grows by a row on every
+        // event pass lays out its first batch (what shows) on each pass and
+        // the rest once it stops growing.
+        w->setUniformItemSizes(true);
+        w->setLayoutMode(QListView::Batched);
         w->installEventFilter(this);
         widget = w;
     } else if (auto* label = dynamic_cast<Label*>(&control)) {
@@ -308,8 +315,8 @@ void MainWindow::syncOptionArray(OptionArray& array) {
 
 namespace {
 
-// Brings a list widget's rows in line with the model's items, appending
-// when only new rows were added (the table transfers add one row at a time).
+// Brings a drop-down list's rows in line with the model's items, appending
+// when only new rows were added.
 template <class AddRow, class RowText, class Clear>
 void syncRows(const std::vector<std::string>& items, int count, RowText rowText, AddRow addRow, Clear clear) {
     bool prefix = count <= static_cast<int>(items.size());
@@ -345,10 +352,13 @@ void MainWindow::sync(Control& control) {
         QString value = fromUtf8(combo->text());
         if (w->currentText() != value) w->setEditText(value);
     } else if (auto* list = dynamic_cast<ListBox*>(&control)) {
+        // The window hears of every change: a list box only ever gains rows
+        // at its end or loses them all. Rows are added one at a time with an
+        // event pass in between, so adding one must not depend on the rows
+        // already shown.
         auto* w = static_cast<QListWidget*>(widget);
-        syncRows(
-            list->items(), w->count(), [w](int i) { return w->item(i)->text(); },
-            [w](const QString& row) { w->addItem(row); }, [w] { w->clear(); });
+        if (w->count() > list->listCount()) w->clear();
+        for (int i = w->count(); i < list->listCount(); ++i) w->addItem(fromUtf8(list->list(i)));
     } else if (auto* label = dynamic_cast<Label*>(&control)) {
         auto* w = static_cast<QLabel*>(widget);
         QString value = fromUtf8(label->caption());
@@ -498,6 +508,25 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
         if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) return;
         if (size() != ClientSize) resize(ClientSize);
     });
+}
+
+bool MainWindow::event(QEvent* event) {
+    if (event->type() != QEvent::UpdateRequest) return QWidget::event(event);
+    // The request to draw what changed: honoured at once unless the window
+    // was drawn less than a frame ago; then once, when the frame is over.
+    // Changes made meanwhile are drawn together.
+    if (lastDrawn_.isValid() && lastDrawn_.elapsed() < FrameMs) {
+        if (!drawPending_) {
+            drawPending_ = true;
+            QTimer::singleShot(FrameMs - static_cast<int>(lastDrawn_.elapsed()), Qt::PreciseTimer, this, [this] {
+                drawPending_ = false;
+                QCoreApplication::postEvent(this, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
+            });
+        }
+        return true;
+    }
+    lastDrawn_.start();
+    return QWidget::event(event);
 }
 
 void MainWindow::paintEvent(QPaintEvent* event) {

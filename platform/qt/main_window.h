@@ -3,6 +3,7 @@
 // model controls.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QWidget>
 
 #include <unordered_map>
@@ -42,6 +43,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -68,6 +70,12 @@ private:
     std::vector<Control*> tabOrder_;
     Button* shownDefault_ = nullptr;
     bool painted_ = false;
+    // The window is drawn at most once a frame: handlers that change it on
+    // every event pass (a long list filling row by row) would otherwise spend
+    // their time drawing states nobody could see.
+    static constexpr int FrameMs = 16;
+    QElapsedTimer lastDrawn_;
+    bool drawPending_ = false;
     bool restoringSize_ = false;
     bool focusSet_ = false;
 };
