@@ -98,6 +98,18 @@ void fitOneLineLabel(QLabel* label, const Rect& rect) {
     label->setFont(font);
 }
 
+// The status line and the progress bar keep their look while their frame is
+// disabled during an operation (the frame still takes no input): the colours
+// a disabled widget is drawn with are those of the enabled one.
+void keepLookWhenDisabled(QWidget* widget) {
+    QPalette palette = widget->palette();
+    for (int role = 0; role < QPalette::NColorRoles; ++role) {
+        const auto r = static_cast<QPalette::ColorRole>(role);
+        palette.setBrush(QPalette::Disabled, r, palette.brush(QPalette::Active, r));
+    }
+    widget->setPalette(palette);
+}
+
 bool isEnter(const QKeyEvent* key) { return key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter; }
 
 // A push button whose caption wraps onto more lines when it is too long for
@@ -171,6 +183,8 @@ MainWindow::MainWindow(MainForm& form) : QWidget(nullptr), form_(form) {
         control->setObserver(this);
     }
     for (Control* control : form_.controls()) sync(*control);
+    for (Control* status : {static_cast<Control*>(&form_.Label2), static_cast<Control*>(&form_.ProgressBar1)})
+        if (QWidget* w = widgetFor(*status)) keepLookWhenDisabled(w);
 
     // Keyboard order follows the design's tab indexes.
     std::vector<Control*> order = form_.controls();

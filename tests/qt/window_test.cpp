@@ -154,6 +154,48 @@ TEST_F(WindowTest, EnabledStateOfFramesReachesTheirWidgets) {
     EXPECT_TRUE(window.widgetFor(form.Command12)->isHidden() || !window.widgetFor(form.Frame12)->isVisible());
 }
 
+// A control of the Status frame, brought into a state that draws something.
+struct StatusCase {
+    const char* name;
+    Control& (*control)(MainForm&);
+    void (*prepare)(MainForm&);
+    QColor ink;  // a colour the drawing holds, where one is known
+};
+
+void PrintTo(const StatusCase& c, std::ostream* out) { *out << c.name; }
+
+class StatusLookTest : public WindowTest, public ::testing::WithParamInterface<StatusCase> {};
+
+// An operation disables the Status frame; the status line and the progress
+// bar are drawn exactly as before, though the frame takes no input.
+TEST_P(StatusLookTest, KeepsItsLookWhileItsFrameIsDisabled) {
+    GetParam().prepare(form);
+    QWidget* w = window.widgetFor(GetParam().control(form));
+    const QImage enabled = w->grab().toImage();
+    if (GetParam().ink.isValid()) {
+        bool inked = false;
+        for (int y = 0; y < enabled.height() && !inked; ++y)
+            for (int x = 0; x < enabled.width() && !inked; ++x) inked = enabled.pixelColor(x, y) == GetParam().ink;
+        ASSERT_TRUE(inked) << "nothing drawn in " << GetParam().ink.name().toStdString();
+    }
+    form.DisableFrames();
+    ASSERT_FALSE(w->isEnabled());
+    EXPECT_TRUE(w->grab().toImage() == enabled);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Status, StatusLookTest,
+    ::testing::Values(
+        StatusCase{"StatusLine", [](MainForm& f) -> Control& { return f.Label2; },
+                   [](MainForm& f) { f.Label2.setCaption("Reading table from unit..."); }, QColor(128, 0, 128)},
+        StatusCase{"ProgressBar", [](MainForm& f) -> Control& { return f.ProgressBar1; },
+                   [](MainForm& f) {
+                       f.ProgressBar1.setMax(180);
+                       f.ProgressBar1.setValue(90);
+                   },
+                   QColor()}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(WindowTest, ModelChangesShowInTheWidgets) {
     form.Label2.setCaption("Reading table from unit...");
     EXPECT_EQ(widget<QLabel>(form.Label2)->text(), QStringLiteral("Reading table from unit..."));
