@@ -19,7 +19,9 @@ class MainWindow : public QWidget, public ControlObserver {
     Q_OBJECT
 
 public:
-    explicit MainWindow(MainForm& form);
+    // The captions are set in `fontFamily`, by default the desktop's sans
+    // serif (Liberation Sans where installed); each is fitted to its control.
+    explicit MainWindow(MainForm& form, const QString& fontFamily = {});
     ~MainWindow() override;
 
     // The widget that shows a control (nullptr for a control not shown here).
@@ -49,6 +51,8 @@ protected:
 
 private:
     QWidget* createWidget(Control& control, QWidget* parent);
+    // Makes a caption show whole in its control with the window's font.
+    void fitCaptionOf(QWidget* widget);
     void sync(Control& control);
     void syncOptionArray(OptionArray& array);
     // Runs a user action on the model; an error that escapes the handlers is
@@ -64,6 +68,7 @@ private:
     OptionArray* arrayOf(const OptionButton& option) const;
 
     MainForm& form_;
+    const QString fontFamily_;
     std::unordered_map<const Control*, QWidget*> widgets_;
     std::unordered_map<const QWidget*, Control*> owners_;
     std::unordered_map<const OptionArray*, QButtonGroup*> groups_;

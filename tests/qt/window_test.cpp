@@ -15,6 +15,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyleOptionButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -23,6 +24,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 
 #include "app/main_form.h"
 #include "platform/qt/main_window.h"
@@ -49,12 +51,13 @@ void onNextModal(std::function<void(QWidget*)> action) {
     timer->start();
 }
 
-class WindowTest : public ::testing::Test {
+// The window over a port that is never there, in the desktop's font or in
+// the font family given.
+class WindowParts {
 protected:
-    void SetUp() override {
+    explicit WindowParts(const QString& fontFamily = {}) : window{form, fontFamily} {
         ui.attach(&window);
         window.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     }
 
     template <class W>
@@ -69,7 +72,12 @@ protected:
     FileSystem files;
     Platform platform{ui, port, clock, files};
     MainForm form{platform};
-    MainWindow window{form};
+    MainWindow window;
+};
+
+class WindowTest : public ::testing::Test, protected WindowParts {
+protected:
+    void SetUp() override { ASSERT_TRUE(QTest::qWaitForWindowExposed(&window)); }
 };
 
 QRect rectOf(const Rect& r) { return {r.left, r.top, r.width, r.height}; }
@@ -327,6 +335,69 @@ TEST_F(WindowTest, FocusMapsBetweenControlsAndWidgets) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     EXPECT_EQ(ui.focus(), &form.Combo1);
 }
+
+// The room a control gives its caption, and how the caption is set in it.
+struct CaptionPlace {
+    QString text;
+    QRect area;
+    int flags = 0;
+};
+
+std::optional<CaptionPlace> captionPlace(QWidget* w) {
+    if (auto* label = qobject_cast<QLabel*>(w))
+        return CaptionPlace{label->text(), label->contentsRect(), static_cast<int>(label->alignment()) | Qt::TextWordWrap};
+    if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+        QStyleOptionButton option;
+        option.initFrom(button);
+        option.text = button->text();
+        if (qobject_cast<QRadioButton*>(w))
+            return CaptionPlace{button->text(),
+                                button->style()->subElementRect(QStyle::SE_RadioButtonContents, &option, button),
+                                Qt::AlignLeft | Qt::AlignVCenter};
+        // Push buttons wrap their captions onto more lines.
+        return CaptionPlace{button->text(),
+                            button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button),
+                            Qt::AlignCenter | Qt::TextWordWrap};
+    }
+    // A frame's caption starts 8 pixels in and ends before the border's right edge.
+    if (auto* frame = qobject_cast<QGroupBox*>(w))
+        return CaptionPlace{frame->title(), QRect(8, 0, frame->width() - 11, frame->height()),
+                            Qt::AlignLeft | Qt::AlignTop};
+    return std::nullopt;
+}
+
+// The window in a given font family: Liberation Sans, which is close to the
+// design's font in width, and DejaVu Sans, the wider one of a desktop without it.
+class CaptionTest : public ::testing::TestWithParam<const char*>, protected WindowParts {
+protected:
+    CaptionTest() : WindowParts(QString::fromLatin1(GetParam())) {}
+};
+
+TEST_P(CaptionTest, EveryCaptionShowsWholeInItsControl) {
+    const QString family = QString::fromLatin1(GetParam());
+    ASSERT_EQ(QFontInfo(window.font()).family(), family) << "the font is not installed";
+    int measured = 0;
+    for (Control* c : form.controls()) {
+        QWidget* w = window.widgetFor(*c);
+        std::optional<CaptionPlace> place = captionPlace(w);
+        if (!place || place->text.isEmpty()) continue;
+        ++measured;
+        EXPECT_EQ(QFontInfo(w->font()).family(), family) << c->name();
+        QRect needed = QFontMetrics(w->font()).boundingRect(place->area, place->flags, place->text);
+        EXPECT_TRUE(needed.width() <= place->area.width() && needed.height() <= place->area.height())
+            << c->name() << " \"" << place->text.toStdString() << "\" needs " << needed.width() << " x "
+            << needed.height() << " in " << place->area.width() << " x " << place->area.height() << " at "
+            << w->font().pointSizeF() << " pt, stretch " << w->font().stretch();
+    }
+    EXPECT_EQ(measured, 30);  // 7 labels, 9 buttons, 10 frames, 4 option buttons
+}
+
+INSTANTIATE_TEST_SUITE_P(Fonts, CaptionTest, ::testing::Values("DejaVu Sans", "Liberation Sans"),
+                         [](const auto& info) {
+                             std::string name = info.param;
+                             std::erase(name, ' ');
+                             return name;
+                         });
 
 TEST_F(WindowTest, MessageBoxShowsTextTitleIconAndReturnsTheAnswer) {
     const std::string text = " Table has more than 180 lines. Please verify... ";
