@@ -8,6 +8,7 @@
 #include <QFileDialog>
 #include <QFont>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -19,8 +20,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
 #include <QWindow>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -426,19 +429,58 @@ TEST_F(WindowTest, MessageBoxShowsTextTitleIconAndReturnsTheAnswer) {
     EXPECT_EQ(seenIcon, QMessageBox::Critical);
 }
 
+// The dialog's detail view shows each column (name, size, type, date) whole:
+// each as wide as its contents and its heading, and all of them within the
+// list. The folder is read in the background, so its `rows` are waited for.
+void expectColumnsShownWhole(QFileDialog* dialog, int rows) {
+    auto* view = dialog->findChild<QTreeView*>();
+    ASSERT_NE(view, nullptr);
+    QHeaderView* header = view->header();
+    std::string cut;
+    auto shownWhole = [&] {
+        cut.clear();
+        if (view->model()->rowCount(view->rootIndex()) < rows) cut = "the folder's files are not listed";
+        int total = 0;
+        for (int c = 0; c < header->count(); ++c) {
+            if (header->isSectionHidden(c)) continue;
+            const int contents = static_cast<QAbstractItemView*>(view)->sizeHintForColumn(c);
+            const int heading = header->sectionSizeHint(c);
+            const int width = header->sectionSize(c);
+            if (width < std::max(contents, heading))
+                cut += " column " + std::to_string(c) + " is " + std::to_string(width) + " wide for " +
+                       std::to_string(contents) + " of contents and " + std::to_string(heading) + " of heading;";
+            total += width;
+        }
+        if (total > view->viewport()->width())
+            cut += " the columns need " + std::to_string(total) + " of " +
+                   std::to_string(view->viewport()->width()) + " pixels;";
+        return cut.empty();
+    };
+    for (int waited = 0; waited < 3000 && !shownWhole(); waited += 20) QTest::qWait(20);
+    EXPECT_TRUE(view->isVisible());
+    EXPECT_EQ(header->count() - header->hiddenSectionCount(), 4);
+    EXPECT_EQ(cut, "") << "dialog " << dialog->width() << " x " << dialog->height();
+}
+
 TEST_F(WindowTest, SaveDialogReturnsTheChosenPathWithoutItsOwnOverwriteQuestion) {
     const std::string folder = dir.path().toStdString();
     { std::ofstream(folder + "/PRR Table 03-04-2024 .TXT") << "old"; }
+    // Entries whose size, type and date run wider than the dialog's defaults.
+    { std::ofstream(folder + "/pressure reduction ratios of the second station.txt") << std::string(3 << 20, 'x'); }
+    { std::ofstream(folder + "/table.txt") << " 20  1.0123\r\n"; }
+    const int entries = 3;
     auto before = std::filesystem::current_path();
     QStringList filters;
     onNextModal([&](QWidget* w) {
         auto* dialog = qobject_cast<QFileDialog*>(w);
         ASSERT_NE(dialog, nullptr);
         filters = dialog->nameFilters();
+        expectColumnsShownWhole(dialog, entries);
         QMetaObject::invokeMethod(dialog, "accept");
-        // Anything modal now would be a question of the dialog's own.
+        // A box now would be a question of the dialog's own (the open dialog
+        // that follows may be up by then).
         QTimer::singleShot(300, [] {
-            if (QWidget* extra = QApplication::activeModalWidget()) {
+            if (auto* extra = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
                 ADD_FAILURE() << "unexpected modal window " << extra->windowTitle().toStdString();
                 extra->close();
             }
@@ -452,7 +494,12 @@ TEST_F(WindowTest, SaveDialogReturnsTheChosenPathWithoutItsOwnOverwriteQuestion)
     EXPECT_EQ(r.filterIndex, 1);
     EXPECT_EQ(filters, QStringList{QStringLiteral("All Files (*.*) (*)")});
 
-    onNextModal([](QWidget* w) { qobject_cast<QDialog*>(w)->reject(); });
+    onNextModal([](QWidget* w) {
+        auto* dialog = qobject_cast<QFileDialog*>(w);
+        ASSERT_NE(dialog, nullptr);
+        expectColumnsShownWhole(dialog, entries);
+        dialog->reject();
+    });
     r = ui.showOpen({"Pressure Reduction Ratio Files (*.*) |*.*", "table.txt", 1, "Select", folder});
     EXPECT_FALSE(r.confirmed);
     EXPECT_EQ(r.fileName, "table.txt");
