@@ -12,11 +12,17 @@
 // getrusage(RUSAGE_THREAD) on the window's thread leaves its CPU time out (it
 // is shown apart, as "sim cpu").
 //
+// It also times "Show" of long table files in the real window (Qt, offscreen
+// platform): every line of the file appended to the list, one event pass per
+// line, as the handler does.
+//
 //   quorvel-bench            full run (a few minutes), 9600 and 115200 baud
-//   quorvel-bench --quick    smoke run: 5 lines, one run, 115200 only
+//   quorvel-bench --quick    smoke run: 5 lines, one run, 115200 only, "Show" of
+//                            500 lines
 //
 // The figures are printed beside their targets; the exit status is 0 unless
-// an operation failed to complete (targets never change it).
+// an operation failed to complete (targets never change it). A smoke run
+// prints its figures but judges no target.
 #include <sys/resource.h>
 #include <sys/time.h>
 #include <sys/wait.h>
@@ -44,6 +50,13 @@
 #include "platform/posix/posix_serial_port.h"
 #include "sim/pty_unit.h"
 
+#ifdef QUORVEL_BENCH_QT
+#include <QApplication>
+#include <QListWidget>
+
+#include "platform/qt/program.h"
+#endif
+
 namespace fs = std::filesystem;
 using Steady = std::chrono::steady_clock;
 
@@ -57,6 +70,9 @@ constexpr double RatioTargetFast = 1.10;
 constexpr double CpuTargetPercent = 2.0;
 constexpr double GapTargetMs = 15.0;
 constexpr int TimeoutSec = 2;
+// "Show" of a file of this many lines in the real window, in seconds.
+constexpr int ShowTargetLines = 10000;
+constexpr double ShowTargetSec = 1.0;
 
 struct Options {
     bool quick = false;
@@ -65,6 +81,7 @@ struct Options {
     std::vector<int> bauds;
     int startupRuns = 5;
     std::string program;  // the real window's program; default: beside this one
+    std::vector<int> showLines;  // file sizes for "Show" in the real window
 };
 
 double seconds(Steady::duration d) { return std::chrono::duration<double>(d).count(); }
@@ -344,6 +361,7 @@ double median(std::vector<double> v) {
 double worst(const std::vector<double>& v) { return v.empty() ? 0 : *std::max_element(v.begin(), v.end()); }
 
 struct Tally {
+    bool judged = true;  // false in a smoke run: figures only
     int met = 0;
     int checked = 0;
     bool failed = false;  // an operation did not complete
@@ -351,6 +369,12 @@ struct Tally {
         ++checked;
         met += ok ? 1 : 0;
         return ok;
+    }
+    // The verdict column of a row: "ok", "MISSED: ..." or, in a smoke run,
+    // nothing judged.
+    std::string verdict(const std::string& misses) const {
+        if (!judged) return "not judged";
+        return misses.empty() ? "ok" : "MISSED:" + misses;
     }
 };
 
@@ -410,7 +434,7 @@ void printRow(Op op, int baud, int lines, const std::vector<Sample>& samples, Ta
     std::snprintf(gapText, sizeof gapText, "%6.2f/%6.2f", median(gap), worst(gap));
     std::printf("%-21s %6d %5d %4zu %8.3f %17s %15s %7s %13s %6s %13s %6s  %s\n", opName(op), baud, shownLines,
                 elapsed.size(), median(wire), elapsedText, ratioText, targetText, cpuText, cpuTargeted ? "<=2" : "n/a", gapText, "<=15",
-                misses.empty() ? "ok" : ("MISSED:" + misses).c_str());
+                tally.verdict(misses).c_str());
     if (!failure.empty()) {
         tally.failed = true;
         std::printf("%-21s   (a run FAILED: %s)\n", "", failure.c_str());
@@ -506,19 +530,102 @@ bool startupFigures(const Options& opt) {
     return true;
 }
 
+// ---- "Show" of a long table file in the real window -----------------------------
+
+#ifdef QUORVEL_BENCH_QT
+
+// Writes a table file of `lines` lines (three header lines, the rest table
+// lines), opens the real window on it and presses "Show"; returns the seconds
+// the press took, or nothing with `error` set.
+std::optional<double> showOnce(int lines, std::string& error) {
+    TempFolder folder;
+    const std::string file = folder.path() + "/long table.txt";
+    {
+        std::ofstream out(file, std::ios::binary);
+        for (int i = 0; i < lines; ++i) {
+            if (i < 3)
+                out << (i == 1 ? "* Benchmark table" : "*") << "\r\n";
+            else
+                out << tableLine(i % 900).first << ' ' << tableLine(i % 900).second << "\r\n";
+        }
+        if (!out) {
+            error = "cannot write " + file;
+            return std::nullopt;
+        }
+    }
+    Program program(folder.path());
+    MainForm& form = program.form;
+    program.window.show();
+    QCoreApplication::processEvents();
+    form.EnableFrames();
+    form.TableFileName = file;
+
+    const auto t0 = Steady::now();
+    const bool pressed = form.Option2_0.press();
+    const double elapsed = seconds(Steady::now() - t0);
+
+    auto* list = qobject_cast<QListWidget*>(program.window.widgetFor(form.List1));
+    const int shown = list ? list->count() : -1;
+    if (!pressed) error = "\"Show\" cannot be pressed";
+    else if (form.List1.listCount() != lines || shown != lines)
+        error = "the list holds " + std::to_string(form.List1.listCount()) + " rows and the window shows " +
+                std::to_string(shown) + ", not " + std::to_string(lines);
+    if (!error.empty()) return std::nullopt;
+    return elapsed;
+}
+
+void showFigures(const Options& opt, Tally& tally) {
+    // The figure is defined on the offscreen platform, whatever the desktop.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    int argc = 1;
+    char name[] = "quorvel-bench";
+    char* argv[] = {name, nullptr};
+    QApplication app(argc, argv);
+
+    std::printf("\n\"Show\" of a table file in the real window (Qt, offscreen platform), one run each:\n");
+    for (int lines : opt.showLines) {
+        std::string error;
+        std::optional<double> elapsed = showOnce(lines, error);
+        if (!elapsed) {
+            tally.failed = true;
+            std::printf("  %6d lines  FAILED: %s\n", lines, error.c_str());
+            continue;
+        }
+        const double perLine = 1e6 * *elapsed / lines;
+        if (lines == ShowTargetLines) {
+            const bool ok = tally.check(*elapsed <= ShowTargetSec);
+            std::printf("  %6d lines  %8.3f s  (%6.1f us a line)  target <=%.3f s  %s\n", lines, *elapsed, perLine,
+                        ShowTargetSec, tally.verdict(ok ? "" : " elapsed").c_str());
+        } else {
+            std::printf("  %6d lines  %8.3f s  (%6.1f us a line)  no target\n", lines, *elapsed, perLine);
+        }
+    }
+}
+
+#else
+
+void showFigures(const Options&, Tally&) {
+    std::printf("\n\"Show\" in the real window: skipped, built without Qt\n");
+}
+
+#endif
+
 // ---- Main ------------------------------------------------------------------------
 
 int usage(const char* why) {
     if (why) std::fprintf(stderr, "quorvel-bench: %s\n", why);
     std::fprintf(stderr,
                  "Usage: quorvel-bench [--quick] [--runs N] [--lines N] [--baud B]... [--startup-runs N] "
-                 "[--program PATH]\n"
-                 "  --quick           smoke run: 5 lines, one run, 115200 baud, one start-up run\n"
+                 "[--program PATH] [--show-lines N]...\n"
+                 "  --quick           smoke run: 5 lines, one run, 115200 baud, one start-up run, \"Show\"\n"
+                 "                    of 500 lines; no target judged\n"
                  "  --runs N          runs of each operation (default 3)\n"
                  "  --lines N         table lines (default 180)\n"
                  "  --baud B          a baud rate to measure (repeatable; default 9600 and 115200)\n"
                  "  --startup-runs N  start-up runs of the real window (default 5; 0 skips them)\n"
-                 "  --program PATH    the real window's program (default: quorvel-config beside this one)\n");
+                 "  --program PATH    the real window's program (default: quorvel-config beside this one)\n"
+                 "  --show-lines N    a file size for \"Show\" in the real window (repeatable; default 2000,\n"
+                 "                    4000 and 10000, the target's size; 0 skips them)\n");
     return 2;
 }
 
@@ -542,6 +649,8 @@ int main(int argc, char** argv) {
             opt.bauds.push_back(value());
         } else if (a == "--startup-runs") {
             opt.startupRuns = std::max(0, value());
+        } else if (a == "--show-lines") {
+            opt.showLines.push_back(std::clamp(value(), 0, 1000000));
         } else if (a == "--program") {
             if (i + 1 >= argc) return usage("--program needs a value");
             opt.program = argv[++i];
@@ -557,8 +666,11 @@ int main(int argc, char** argv) {
         opt.lines = 5;
         if (opt.bauds.empty()) opt.bauds = {115200};
         opt.startupRuns = std::min(opt.startupRuns, 1);
+        if (opt.showLines.empty()) opt.showLines = {500};
     }
     if (opt.bauds.empty()) opt.bauds = {9600, 115200};
+    if (opt.showLines.empty()) opt.showLines = {2000, 4000, ShowTargetLines};
+    std::erase(opt.showLines, 0);
 
     std::printf("quorvel-bench%s: simulated unit on a pseudo terminal, paced at 10 bits per character, no reply "
                 "delay; %d table lines; %d run(s) each; %u CPU core(s)\n",
@@ -575,6 +687,7 @@ int main(int argc, char** argv) {
     };
     std::vector<Row> rows;
     Tally tally;
+    tally.judged = !opt.quick;
     try {
         for (int baud : opt.bauds) {
             Bench bench(baud, opt.lines);
@@ -599,8 +712,12 @@ int main(int argc, char** argv) {
     for (const Row& row : rows) printDetail(row.op, row.baud, row.samples);
 
     bool startupOk = opt.startupRuns == 0 || startupFigures(opt);
+    if (!opt.showLines.empty()) showFigures(opt, tally);
 
-    std::printf("\ntargets met: %d of %d\n", tally.met, tally.checked);
+    if (tally.judged)
+        std::printf("\ntargets met: %d of %d\n", tally.met, tally.checked);
+    else
+        std::printf("\nsmoke run: targets not judged\n");
     return (tally.failed || !startupOk) ? 1 : 0;
 }
 

@@ -25,6 +25,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <numbers>
 
 namespace qv {
@@ -38,8 +39,9 @@ std::string toUtf8(const QString& s) { return s.toUtf8().toStdString(); }
 const QSize ClientSize(MainForm::ClientWidth, MainForm::ClientHeight);
 
 // The design's MS Sans Serif maps onto Liberation Sans (metric-compatible
-// with Arial, close to it in width); the default sans where it is missing.
-QString fontFamily() {
+// with Arial, close to it in width); the desktop's default sans where it is
+// missing.
+QString desktopFontFamily() {
     static const QString family = [] {
         const QString wanted = QStringLiteral("Liberation Sans");
         if (QFontDatabase::families().contains(wanted)) return wanted;
@@ -48,13 +50,15 @@ QString fontFamily() {
     return family;
 }
 
-// Point size 0 is the window's default font: 8.25 pt regular.
-QFont fontFor(const FontSpec& design) {
-    QFont font(fontFamily());
+// Point size 0 is the window's default font: 8.25 pt regular. The stretch is
+// set too, so a control never takes over a narrowed font from its frame.
+QFont fontFor(const QString& family, const FontSpec& design) {
+    QFont font(family);
     font.setStyleHint(QFont::SansSerif);
     bool isDefault = design.points <= 0;
     font.setPointSizeF(isDefault ? 8.25 : design.points);
     font.setBold(!isDefault && design.bold);
+    font.setStretch(QFont::Unstretched);
     return font;
 }
 
@@ -85,18 +89,49 @@ QIcon dialIcon() {
     return QIcon(pixmap);
 }
 
-// Liberation Sans runs a little wider than the design's font: a label made
-// for one line whose caption does not fit its width is narrowed just enough
-// (down to 85 %) instead of wrapping into a second line it has no room for.
-void fitOneLineLabel(QLabel* label, const Rect& rect) {
-    QFont font = label->font();
-    QFontMetricsF metrics(font);
-    if (rect.height >= 2 * metrics.lineSpacing()) return;
-    double width = metrics.horizontalAdvance(label->text());
-    if (width <= rect.width || width <= 0) return;
-    int stretch = static_cast<int>(std::floor(100.0 * rect.width / width));
-    font.setStretch(std::max(stretch, 85));
-    label->setFont(font);
+// Whether a caption set in a font shows whole in its place.
+using CaptionFits = std::function<bool(const QFont&)>;
+
+// The captions were laid out for a font narrower than most a desktop has. A
+// caption that does not show whole is narrowed (down to 85 %) and, where that
+// is not enough, set a quarter point smaller at a time, so that it never wraps
+// into a line it has no room for nor runs past its control's edge. The
+// largest size that fits wins, at the least narrowing it needs.
+void fitCaption(QWidget* widget, const CaptionFits& fits) {
+    const QFont design = widget->font();
+    if (fits(design)) return;
+    constexpr int NarrowestStretch = 85;
+    constexpr double SmallestPoints = 5.0;
+    QFont font = design;
+    for (double points = design.pointSizeF(); points >= SmallestPoints; points -= 0.25) {
+        font.setPointSizeF(points);
+        for (int stretch = QFont::Unstretched; stretch >= NarrowestStretch; --stretch) {
+            font.setStretch(stretch);
+            if (fits(font)) {
+                widget->setFont(font);
+                return;
+            }
+        }
+    }
+    widget->setFont(font);  // the smallest, narrowest try: as much as can be shown
+}
+
+// Text drawn into `area` with `flags` stays inside it.
+bool textFits(const QFont& font, const QRect& area, int flags, const QString& text) {
+    QRect needed = QFontMetrics(font).boundingRect(area, flags, text);
+    return needed.width() <= area.width() && needed.height() <= area.height();
+}
+
+// The status line and the progress bar keep their look while their frame is
+// disabled during an operation (the frame still takes no input): the colours
+// a disabled widget is drawn with are those of the enabled one.
+void keepLookWhenDisabled(QWidget* widget) {
+    QPalette palette = widget->palette();
+    for (int role = 0; role < QPalette::NColorRoles; ++role) {
+        const auto r = static_cast<QPalette::ColorRole>(role);
+        palette.setBrush(QPalette::Disabled, r, palette.brush(QPalette::Active, r));
+    }
+    widget->setPalette(palette);
 }
 
 bool isEnter(const QKeyEvent* key) { return key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter; }
@@ -106,6 +141,15 @@ bool isEnter(const QKeyEvent* key) { return key->key() == Qt::Key_Return || key-
 class WrappingButton : public QPushButton {
 public:
     WrappingButton(const QString& caption, QWidget* parent) : QPushButton(caption, parent) {}
+
+    static constexpr int CaptionFlags = Qt::AlignCenter | Qt::TextWordWrap;
+
+    // Where the caption is drawn (when the button is not pressed).
+    QRect captionArea() const {
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        return style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
+    }
 
 protected:
     void paintEvent(QPaintEvent*) override {
@@ -119,7 +163,7 @@ protected:
         if (option.state & (QStyle::State_Sunken | QStyle::State_On))
             area.translate(style()->pixelMetric(QStyle::PM_ButtonShiftHorizontal, &option, this),
                            style()->pixelMetric(QStyle::PM_ButtonShiftVertical, &option, this));
-        style()->drawItemText(&painter, area, Qt::AlignCenter | Qt::TextWordWrap, option.palette,
+        style()->drawItemText(&painter, area, CaptionFlags, option.palette,
                               isEnabled(), caption, QPalette::ButtonText);
     }
 };
@@ -131,6 +175,13 @@ public:
     ClassicFrame(const QString& caption, QWidget* parent) : QGroupBox(caption, parent) {
         // A frame is opaque: one that lies over another hides what is below.
         setAutoFillBackground(true);
+    }
+
+    // The caption starts TitleLeft pixels in and must end before the border's
+    // right edge.
+    static constexpr int TitleLeft = 7;
+    bool titleFits(const QFont& font) const {
+        return TitleLeft + QFontMetrics(font).horizontalAdvance(title()) + 2 <= width() - 2;
     }
 
 protected:
@@ -145,7 +196,7 @@ protected:
         p.setPen(palette().color(group, QPalette::Light));
         p.drawRect(border.translated(1, 1));
         if (title().isEmpty()) return;
-        QRect text(7, 0, metrics.horizontalAdvance(title()) + 2, metrics.height());
+        QRect text(TitleLeft, 0, metrics.horizontalAdvance(title()) + 2, metrics.height());
         p.fillRect(text, palette().color(group, QPalette::Window));
         p.setPen(palette().color(group, QPalette::WindowText));
         p.drawText(text.adjusted(1, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, title());
@@ -154,10 +205,11 @@ protected:
 
 }  // namespace
 
-MainWindow::MainWindow(MainForm& form) : QWidget(nullptr), form_(form) {
+MainWindow::MainWindow(MainForm& form, const QString& fontFamily)
+    : QWidget(nullptr), form_(form), fontFamily_(fontFamily.isEmpty() ? desktopFontFamily() : fontFamily) {
     setWindowTitle(fromUtf8(form_.caption));
     setWindowIcon(dialIcon());
-    setFont(fontFor({}));
+    setFont(fontFor(fontFamily_, {}));
     setFixedSize(ClientSize);
 
     for (Control* control : form_.controls()) {
@@ -172,6 +224,8 @@ MainWindow::MainWindow(MainForm& form) : QWidget(nullptr), form_(form) {
         control->setObserver(this);
     }
     for (Control* control : form_.controls()) sync(*control);
+    for (Control* status : {static_cast<Control*>(&form_.Label2), static_cast<Control*>(&form_.ProgressBar1)})
+        if (QWidget* w = widgetFor(*status)) keepLookWhenDisabled(w);
 
     // Keyboard order follows the design's tab indexes.
     std::vector<Control*> order = form_.controls();
@@ -225,6 +279,13 @@ QWidget* MainWindow::createWidget(Control& control, QWidget* parent) {
         widget = w;
     } else if (dynamic_cast<ListBox*>(&control)) {
         auto* w = new QListWidget(parent);
+        // A list lays out all its rows again after every insertion. Rows are
+        // one line of text in one font, so they need not be measured one by
+        // one; and laid out in batches, a list that grows by a row on every
+        // event pass lays out its first batch (what shows) on each pass and
+        // the rest once it stops growing.
+        w->setUniformItemSizes(true);
+        w->setLayoutMode(QListView::Batched);
         w->installEventFilter(this);
         widget = w;
     } else if (auto* label = dynamic_cast<Label*>(&control)) {
@@ -258,10 +319,34 @@ QWidget* MainWindow::createWidget(Control& control, QWidget* parent) {
         widget = new QWidget(parent);
     }
     widget->setObjectName(fromUtf8(control.name()));
-    widget->setFont(fontFor(control.font));
-    if (auto* label = qobject_cast<QLabel*>(widget)) fitOneLineLabel(label, control.rect);
+    widget->setFont(fontFor(fontFamily_, control.font));
     widget->setGeometry(control.rect.left, control.rect.top, control.rect.width, control.rect.height);
+    fitCaptionOf(widget);
     return widget;
+}
+
+void MainWindow::fitCaptionOf(QWidget* widget) {
+    if (auto* label = qobject_cast<QLabel*>(widget)) {
+        if (label->text().isEmpty()) return;
+        fitCaption(label, [label](const QFont& font) {
+            return textFits(font, label->contentsRect(), static_cast<int>(label->alignment()) | Qt::TextWordWrap,
+                            label->text());
+        });
+    } else if (auto* button = dynamic_cast<WrappingButton*>(widget)) {
+        fitCaption(button, [button](const QFont& font) {
+            return textFits(font, button->captionArea(), WrappingButton::CaptionFlags, button->text());
+        });
+    } else if (auto* frame = dynamic_cast<ClassicFrame*>(widget)) {
+        fitCaption(frame, [frame](const QFont& font) { return frame->titleFits(font); });
+    } else if (auto* option = qobject_cast<QRadioButton*>(widget)) {
+        fitCaption(option, [option](const QFont& font) {
+            QStyleOptionButton style;
+            style.initFrom(option);
+            style.text = option->text();
+            QRect area = option->style()->subElementRect(QStyle::SE_RadioButtonContents, &style, option);
+            return textFits(font, area, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextShowMnemonic, option->text());
+        });
+    }
 }
 
 QWidget* MainWindow::widgetFor(const Control& control) const {
@@ -309,8 +394,8 @@ void MainWindow::syncOptionArray(OptionArray& array) {
 
 namespace {
 
-// Brings a list widget's rows in line with the model's items, appending
-// when only new rows were added (the table transfers add one row at a time).
+// Brings a drop-down list's rows in line with the model's items, appending
+// when only new rows were added.
 template <class AddRow, class RowText, class Clear>
 void syncRows(const std::vector<std::string>& items, int count, RowText rowText, AddRow addRow, Clear clear) {
     bool prefix = count <= static_cast<int>(items.size());
@@ -346,10 +431,13 @@ void MainWindow::sync(Control& control) {
         QString value = fromUtf8(combo->text());
         if (w->currentText() != value) w->setEditText(value);
     } else if (auto* list = dynamic_cast<ListBox*>(&control)) {
+        // The window hears of every change: a list box only ever gains rows
+        // at its end or loses them all. Rows are added one at a time with an
+        // event pass in between, so adding one must not depend on the rows
+        // already shown.
         auto* w = static_cast<QListWidget*>(widget);
-        syncRows(
-            list->items(), w->count(), [w](int i) { return w->item(i)->text(); },
-            [w](const QString& row) { w->addItem(row); }, [w] { w->clear(); });
+        if (w->count() > list->listCount()) w->clear();
+        for (int i = w->count(); i < list->listCount(); ++i) w->addItem(fromUtf8(list->list(i)));
     } else if (auto* label = dynamic_cast<Label*>(&control)) {
         auto* w = static_cast<QLabel*>(widget);
         QString value = fromUtf8(label->caption());
@@ -510,6 +598,25 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
         if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) return;
         if (size() != ClientSize) resize(ClientSize);
     });
+}
+
+bool MainWindow::event(QEvent* event) {
+    if (event->type() != QEvent::UpdateRequest) return QWidget::event(event);
+    // The request to draw what changed: honoured at once unless the window
+    // was drawn less than a frame ago; then once, when the frame is over.
+    // Changes made meanwhile are drawn together.
+    if (lastDrawn_.isValid() && lastDrawn_.elapsed() < FrameMs) {
+        if (!drawPending_) {
+            drawPending_ = true;
+            QTimer::singleShot(FrameMs - static_cast<int>(lastDrawn_.elapsed()), Qt::PreciseTimer, this, [this] {
+                drawPending_ = false;
+                QCoreApplication::postEvent(this, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
+            });
+        }
+        return true;
+    }
+    lastDrawn_.start();
+    return QWidget::event(event);
 }
 
 void MainWindow::paintEvent(QPaintEvent* event) {

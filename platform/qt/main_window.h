@@ -3,6 +3,7 @@
 // model controls.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QWidget>
 
 #include <unordered_map>
@@ -18,7 +19,9 @@ class MainWindow : public QWidget, public ControlObserver {
     Q_OBJECT
 
 public:
-    explicit MainWindow(MainForm& form);
+    // The captions are set in `fontFamily`, by default the desktop's sans
+    // serif (Liberation Sans where installed); each is fitted to its control.
+    explicit MainWindow(MainForm& form, const QString& fontFamily = {});
     ~MainWindow() override;
 
     // The widget that shows a control (nullptr for a control not shown here).
@@ -46,11 +49,14 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QWidget* createWidget(Control& control, QWidget* parent);
+    // Makes a caption show whole in its control with the window's font.
+    void fitCaptionOf(QWidget* widget);
     void sync(Control& control);
     void syncOptionArray(OptionArray& array);
     // Runs a user action on the model; an error that escapes the handlers is
@@ -66,12 +72,19 @@ private:
     OptionArray* arrayOf(const OptionButton& option) const;
 
     MainForm& form_;
+    const QString fontFamily_;
     std::unordered_map<const Control*, QWidget*> widgets_;
     std::unordered_map<const QWidget*, Control*> owners_;
     std::unordered_map<const OptionArray*, QButtonGroup*> groups_;
     std::vector<Control*> tabOrder_;
     Button* shownDefault_ = nullptr;
     bool painted_ = false;
+    // The window is drawn at most once a frame: handlers that change it on
+    // every event pass (a long list filling row by row) would otherwise spend
+    // their time drawing states nobody could see.
+    static constexpr int FrameMs = 16;
+    QElapsedTimer lastDrawn_;
+    bool drawPending_ = false;
     bool restoringSize_ = false;
     bool focusSet_ = false;
     bool forcedClose_ = false;

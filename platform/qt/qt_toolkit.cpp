@@ -2,8 +2,15 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <QTreeView>
+
+#include <algorithm>
+#include <memory>
 
 #include "platform/qt/main_window.h"
 
@@ -23,6 +30,51 @@ QMessageBox::Icon qtIcon(Icon icon) {
         case Icon::None: break;
     }
     return QMessageBox::NoIcon;
+}
+
+// Qt's own file dialog opens too small for its detail view: the name, size,
+// type and date columns come cut. It opens at this size instead (within the
+// screen), and each column is sized to its contents whenever the folder's
+// entries arrive (they are read in the background); the dialog grows wider
+// when the columns need more room than its list has.
+const QSize FileDialogSize(860, 500);
+
+void showDetailsWhole(QFileDialog& dialog) {
+    QScreen* screen = dialog.parentWidget() ? dialog.parentWidget()->screen() : QGuiApplication::primaryScreen();
+    const QSize room = screen ? screen->availableGeometry().size() : FileDialogSize;
+    dialog.setViewMode(QFileDialog::Detail);
+    dialog.resize(FileDialogSize.boundedTo(room));
+
+    auto* view = dialog.findChild<QTreeView*>();
+    if (!view || !view->model()) return;
+    auto pending = std::make_shared<bool>(false);
+    auto fit = [&dialog, view, room, pending] {
+        *pending = false;
+        QHeaderView* header = view->header();
+        int total = 0;
+        for (int column = 0; column < header->count(); ++column) {
+            if (header->isSectionHidden(column)) continue;
+            // (QTreeView hides the measure that every item view offers.)
+            const int contents = static_cast<const QAbstractItemView*>(view)->sizeHintForColumn(column);
+            const int needed = std::max(contents, header->sectionSizeHint(column));
+            if (header->sectionSize(column) != needed) header->resizeSection(column, needed);
+            total += needed;
+        }
+        const int missing = total - view->viewport()->width();
+        if (missing > 0 && dialog.width() < room.width())
+            dialog.resize(std::min(dialog.width() + missing, room.width()), dialog.height());
+    };
+    auto refit = [view, fit, pending] {
+        if (*pending) return;
+        *pending = true;
+        QTimer::singleShot(0, view, fit);
+    };
+    QAbstractItemModel* model = view->model();
+    QObject::connect(model, &QAbstractItemModel::rowsInserted, view, refit);
+    QObject::connect(model, &QAbstractItemModel::dataChanged, view, refit);
+    QObject::connect(model, &QAbstractItemModel::layoutChanged, view, refit);
+    QObject::connect(model, &QAbstractItemModel::modelReset, view, refit);
+    refit();
 }
 
 }  // namespace
@@ -103,6 +155,7 @@ FileDialogResult QtToolkit::runDialog(bool save, const FileDialogSettings& setti
     if (index > filters.size()) index = static_cast<int>(filters.size());
     dialog.selectNameFilter(filters[index - 1]);
     if (!settings.fileName.empty()) dialog.selectFile(fromUtf8(settings.fileName));
+    showDetailsWhole(dialog);
 
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
         return {true, toUtf8(dialog.selectedFiles().front()), 1};

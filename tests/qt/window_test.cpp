@@ -8,6 +8,7 @@
 #include <QFileDialog>
 #include <QFont>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -15,14 +16,18 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyleOptionButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
 #include <QWindow>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 
 #include "app/main_form.h"
 #include "platform/qt/main_window.h"
@@ -49,12 +54,13 @@ void onNextModal(std::function<void(QWidget*)> action) {
     timer->start();
 }
 
-class WindowTest : public ::testing::Test {
+// The window over a port that is never there, in the desktop's font or in
+// the font family given.
+class WindowParts {
 protected:
-    void SetUp() override {
+    explicit WindowParts(const QString& fontFamily = {}) : window{form, fontFamily} {
         ui.attach(&window);
         window.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     }
 
     template <class W>
@@ -69,7 +75,12 @@ protected:
     FileSystem files;
     Platform platform{ui, port, clock, files};
     MainForm form{platform};
-    MainWindow window{form};
+    MainWindow window;
+};
+
+class WindowTest : public ::testing::Test, protected WindowParts {
+protected:
+    void SetUp() override { ASSERT_TRUE(QTest::qWaitForWindowExposed(&window)); }
 };
 
 QRect rectOf(const Rect& r) { return {r.left, r.top, r.width, r.height}; }
@@ -153,6 +164,48 @@ TEST_F(WindowTest, EnabledStateOfFramesReachesTheirWidgets) {
     form.Frame12.setVisible(false);
     EXPECT_TRUE(window.widgetFor(form.Command12)->isHidden() || !window.widgetFor(form.Frame12)->isVisible());
 }
+
+// A control of the Status frame, brought into a state that draws something.
+struct StatusCase {
+    const char* name;
+    Control& (*control)(MainForm&);
+    void (*prepare)(MainForm&);
+    QColor ink;  // a colour the drawing holds, where one is known
+};
+
+void PrintTo(const StatusCase& c, std::ostream* out) { *out << c.name; }
+
+class StatusLookTest : public WindowTest, public ::testing::WithParamInterface<StatusCase> {};
+
+// An operation disables the Status frame; the status line and the progress
+// bar are drawn exactly as before, though the frame takes no input.
+TEST_P(StatusLookTest, KeepsItsLookWhileItsFrameIsDisabled) {
+    GetParam().prepare(form);
+    QWidget* w = window.widgetFor(GetParam().control(form));
+    const QImage enabled = w->grab().toImage();
+    if (GetParam().ink.isValid()) {
+        bool inked = false;
+        for (int y = 0; y < enabled.height() && !inked; ++y)
+            for (int x = 0; x < enabled.width() && !inked; ++x) inked = enabled.pixelColor(x, y) == GetParam().ink;
+        ASSERT_TRUE(inked) << "nothing drawn in " << GetParam().ink.name().toStdString();
+    }
+    form.DisableFrames();
+    ASSERT_FALSE(w->isEnabled());
+    EXPECT_TRUE(w->grab().toImage() == enabled);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Status, StatusLookTest,
+    ::testing::Values(
+        StatusCase{"StatusLine", [](MainForm& f) -> Control& { return f.Label2; },
+                   [](MainForm& f) { f.Label2.setCaption("Reading table from unit..."); }, QColor(128, 0, 128)},
+        StatusCase{"ProgressBar", [](MainForm& f) -> Control& { return f.ProgressBar1; },
+                   [](MainForm& f) {
+                       f.ProgressBar1.setMax(180);
+                       f.ProgressBar1.setValue(90);
+                   },
+                   QColor()}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(WindowTest, ModelChangesShowInTheWidgets) {
     form.Label2.setCaption("Reading table from unit...");
@@ -286,6 +339,69 @@ TEST_F(WindowTest, FocusMapsBetweenControlsAndWidgets) {
     EXPECT_EQ(ui.focus(), &form.Combo1);
 }
 
+// The room a control gives its caption, and how the caption is set in it.
+struct CaptionPlace {
+    QString text;
+    QRect area;
+    int flags = 0;
+};
+
+std::optional<CaptionPlace> captionPlace(QWidget* w) {
+    if (auto* label = qobject_cast<QLabel*>(w))
+        return CaptionPlace{label->text(), label->contentsRect(), static_cast<int>(label->alignment()) | Qt::TextWordWrap};
+    if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+        QStyleOptionButton option;
+        option.initFrom(button);
+        option.text = button->text();
+        if (qobject_cast<QRadioButton*>(w))
+            return CaptionPlace{button->text(),
+                                button->style()->subElementRect(QStyle::SE_RadioButtonContents, &option, button),
+                                Qt::AlignLeft | Qt::AlignVCenter};
+        // Push buttons wrap their captions onto more lines.
+        return CaptionPlace{button->text(),
+                            button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button),
+                            Qt::AlignCenter | Qt::TextWordWrap};
+    }
+    // A frame's caption starts 8 pixels in and ends before the border's right edge.
+    if (auto* frame = qobject_cast<QGroupBox*>(w))
+        return CaptionPlace{frame->title(), QRect(8, 0, frame->width() - 11, frame->height()),
+                            Qt::AlignLeft | Qt::AlignTop};
+    return std::nullopt;
+}
+
+// The window in a given font family: Liberation Sans, which is close to the
+// design's font in width, and DejaVu Sans, the wider one of a desktop without it.
+class CaptionTest : public ::testing::TestWithParam<const char*>, protected WindowParts {
+protected:
+    CaptionTest() : WindowParts(QString::fromLatin1(GetParam())) {}
+};
+
+TEST_P(CaptionTest, EveryCaptionShowsWholeInItsControl) {
+    const QString family = QString::fromLatin1(GetParam());
+    ASSERT_EQ(QFontInfo(window.font()).family(), family) << "the font is not installed";
+    int measured = 0;
+    for (Control* c : form.controls()) {
+        QWidget* w = window.widgetFor(*c);
+        std::optional<CaptionPlace> place = captionPlace(w);
+        if (!place || place->text.isEmpty()) continue;
+        ++measured;
+        EXPECT_EQ(QFontInfo(w->font()).family(), family) << c->name();
+        QRect needed = QFontMetrics(w->font()).boundingRect(place->area, place->flags, place->text);
+        EXPECT_TRUE(needed.width() <= place->area.width() && needed.height() <= place->area.height())
+            << c->name() << " \"" << place->text.toStdString() << "\" needs " << needed.width() << " x "
+            << needed.height() << " in " << place->area.width() << " x " << place->area.height() << " at "
+            << w->font().pointSizeF() << " pt, stretch " << w->font().stretch();
+    }
+    EXPECT_EQ(measured, 30);  // 7 labels, 9 buttons, 10 frames, 4 option buttons
+}
+
+INSTANTIATE_TEST_SUITE_P(Fonts, CaptionTest, ::testing::Values("DejaVu Sans", "Liberation Sans"),
+                         [](const auto& info) {
+                             std::string name = info.param;
+                             std::erase(name, ' ');
+                             return name;
+                         });
+
 TEST_F(WindowTest, MessageBoxShowsTextTitleIconAndReturnsTheAnswer) {
     const std::string text = " Table has more than 180 lines. Please verify... ";
     QString seenText, seenTitle;
@@ -313,19 +429,58 @@ TEST_F(WindowTest, MessageBoxShowsTextTitleIconAndReturnsTheAnswer) {
     EXPECT_EQ(seenIcon, QMessageBox::Critical);
 }
 
+// The dialog's detail view shows each column (name, size, type, date) whole:
+// each as wide as its contents and its heading, and all of them within the
+// list. The folder is read in the background, so its `rows` are waited for.
+void expectColumnsShownWhole(QFileDialog* dialog, int rows) {
+    auto* view = dialog->findChild<QTreeView*>();
+    ASSERT_NE(view, nullptr);
+    QHeaderView* header = view->header();
+    std::string cut;
+    auto shownWhole = [&] {
+        cut.clear();
+        if (view->model()->rowCount(view->rootIndex()) < rows) cut = "the folder's files are not listed";
+        int total = 0;
+        for (int c = 0; c < header->count(); ++c) {
+            if (header->isSectionHidden(c)) continue;
+            const int contents = static_cast<QAbstractItemView*>(view)->sizeHintForColumn(c);
+            const int heading = header->sectionSizeHint(c);
+            const int width = header->sectionSize(c);
+            if (width < std::max(contents, heading))
+                cut += " column " + std::to_string(c) + " is " + std::to_string(width) + " wide for " +
+                       std::to_string(contents) + " of contents and " + std::to_string(heading) + " of heading;";
+            total += width;
+        }
+        if (total > view->viewport()->width())
+            cut += " the columns need " + std::to_string(total) + " of " +
+                   std::to_string(view->viewport()->width()) + " pixels;";
+        return cut.empty();
+    };
+    for (int waited = 0; waited < 3000 && !shownWhole(); waited += 20) QTest::qWait(20);
+    EXPECT_TRUE(view->isVisible());
+    EXPECT_EQ(header->count() - header->hiddenSectionCount(), 4);
+    EXPECT_EQ(cut, "") << "dialog " << dialog->width() << " x " << dialog->height();
+}
+
 TEST_F(WindowTest, SaveDialogReturnsTheChosenPathWithoutItsOwnOverwriteQuestion) {
     const std::string folder = dir.path().toStdString();
     { std::ofstream(folder + "/PRR Table 03-04-2024 .TXT") << "old"; }
+    // Entries whose size, type and date run wider than the dialog's defaults.
+    { std::ofstream(folder + "/pressure reduction ratios of the second station.txt") << std::string(3 << 20, 'x'); }
+    { std::ofstream(folder + "/table.txt") << " 20  1.0123\r\n"; }
+    const int entries = 3;
     auto before = std::filesystem::current_path();
     QStringList filters;
     onNextModal([&](QWidget* w) {
         auto* dialog = qobject_cast<QFileDialog*>(w);
         ASSERT_NE(dialog, nullptr);
         filters = dialog->nameFilters();
+        expectColumnsShownWhole(dialog, entries);
         QMetaObject::invokeMethod(dialog, "accept");
-        // Anything modal now would be a question of the dialog's own.
+        // A box now would be a question of the dialog's own (the open dialog
+        // that follows may be up by then).
         QTimer::singleShot(300, [] {
-            if (QWidget* extra = QApplication::activeModalWidget()) {
+            if (auto* extra = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
                 ADD_FAILURE() << "unexpected modal window " << extra->windowTitle().toStdString();
                 extra->close();
             }
@@ -339,7 +494,12 @@ TEST_F(WindowTest, SaveDialogReturnsTheChosenPathWithoutItsOwnOverwriteQuestion)
     EXPECT_EQ(r.filterIndex, 1);
     EXPECT_EQ(filters, QStringList{QStringLiteral("All Files (*.*) (*)")});
 
-    onNextModal([](QWidget* w) { qobject_cast<QDialog*>(w)->reject(); });
+    onNextModal([](QWidget* w) {
+        auto* dialog = qobject_cast<QFileDialog*>(w);
+        ASSERT_NE(dialog, nullptr);
+        expectColumnsShownWhole(dialog, entries);
+        dialog->reject();
+    });
     r = ui.showOpen({"Pressure Reduction Ratio Files (*.*) |*.*", "table.txt", 1, "Select", folder});
     EXPECT_FALSE(r.confirmed);
     EXPECT_EQ(r.fileName, "table.txt");
