@@ -80,6 +80,8 @@ MainForm::MainForm(Platform& p)
                        static_cast<Control*>(&Combo2), static_cast<Control*>(&Combo3)})
         c->font = InnerFont;
     Label2.foreColor = {128, 0, 128};
+    Label2.keepsLookWhenDisabled = true;
+    ProgressBar1.keepsLookWhenDisabled = true;
 
     for (const char* unit : {"    \u00b0C", "    \u00b0F", "    \u00b0R"}) cboTableTempUnit.addItem(unit);
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/clock.h"
@@ -14,6 +15,7 @@
 #include "platform/files.h"
 #include "platform/serial_port.h"
 #include "platform/toolkit.h"
+#include "platform/window_model.h"
 
 namespace qv {
 
@@ -32,16 +34,11 @@ inline const std::string SettingsFileName = "Quorvel Config Utility Data.txt";
 // the running operation stops without touching the window any further.
 struct WindowClosing {};
 
-// How a close was asked for: by the user, who is asked first when closing
-// would cut a write to the unit short, or by the system (a termination
-// signal), which is never asked anything.
-enum class CloseRequest { User, Forced };
-
 inline const std::string ClosingWhileWritingText =
     " Values are still being written to the unit.  Closing now leaves the unit partly written.  "
     "Close anyway? ";
 
-class MainForm {
+class MainForm : public WindowModel {
 public:
     explicit MainForm(Platform& platform);
     MainForm(const MainForm&) = delete;
@@ -57,7 +54,7 @@ public:
     // nullptr once the first detection has cleared it.
     Button* defaultButton = nullptr;
     // Every control, container by container in stacking order (bottom first).
-    const std::vector<Control*>& controls() const { return controls_; }
+    const std::vector<Control*>& controls() const override { return controls_; }
 
     // ---- Controls --------------------------------------------------------
     Frame Frame10;
@@ -179,10 +176,18 @@ public:
     // runs the shutdown step and returns true when the window may go at once;
     // false when an operation is still running, in which case its wait ends
     // early and onDeferredClose runs when it has unwound.
-    bool requestClose(CloseRequest how = CloseRequest::User);
-    bool closing() const { return closing_; }
+    bool requestClose(CloseRequest how = CloseRequest::User) override;
+    bool closing() const override { return closing_; }
     bool busy() const { return running_ > 0; }
     std::function<void()> onDeferredClose;
+
+    // ---- What the real window shows ----------------------------------------
+    std::string windowCaption() const override { return caption; }
+    std::string applicationTitle() const override { return AppTitle; }
+    WindowSize windowSize() const override { return {ClientWidth, ClientHeight, OuterWidth, OuterHeight}; }
+    std::vector<OptionArray*> optionArrays() override { return {&Option2, &Option4}; }
+    Button* currentDefaultButton() const override { return defaultButton; }
+    void setDeferredClose(std::function<void()> action) override { onDeferredClose = std::move(action); }
 
     // Held by an operation for as long as it writes to the unit: a close meanwhile
     // would leave the unit partly written, so the user is asked first.

@@ -54,7 +54,7 @@
 #include <QApplication>
 #include <QListWidget>
 
-#include "platform/qt/program.h"
+#include "app/program.h"
 #endif
 
 namespace fs = std::filesystem;

@@ -64,6 +64,9 @@ public:
     Rect rect;
     int tabIndex;
     FontSpec font;
+    // A control that is read during operations (the status line, the progress
+    // bar) keeps its look while it is disabled; it still takes no input.
+    bool keepsLookWhenDisabled = false;
 
     void setObserver(ControlObserver* observer) { observer_ = observer; }
 

@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSocketNotifier>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 #include <QTimer>
@@ -36,7 +37,6 @@ QString fromUtf8(const std::string& s) { return QString::fromUtf8(s.data(), stat
 
 std::string toUtf8(const QString& s) { return s.toUtf8().toStdString(); }
 
-const QSize ClientSize(MainForm::ClientWidth, MainForm::ClientHeight);
 
 // The design's MS Sans Serif maps onto Liberation Sans (metric-compatible
 // with Arial, close to it in width); the desktop's default sans where it is
@@ -205,12 +205,12 @@ protected:
 
 }  // namespace
 
-MainWindow::MainWindow(MainForm& form, const QString& fontFamily)
+MainWindow::MainWindow(WindowModel& form, const QString& fontFamily)
     : QWidget(nullptr), form_(form), fontFamily_(fontFamily.isEmpty() ? desktopFontFamily() : fontFamily) {
-    setWindowTitle(fromUtf8(form_.caption));
+    setWindowTitle(fromUtf8(form_.windowCaption()));
     setWindowIcon(dialIcon());
     setFont(fontFor(fontFamily_, {}));
-    setFixedSize(ClientSize);
+    setFixedSize(clientSize());
 
     for (Control* control : form_.controls()) {
         QWidget* parent = this;
@@ -224,8 +224,8 @@ MainWindow::MainWindow(MainForm& form, const QString& fontFamily)
         control->setObserver(this);
     }
     for (Control* control : form_.controls()) sync(*control);
-    for (Control* status : {static_cast<Control*>(&form_.Label2), static_cast<Control*>(&form_.ProgressBar1)})
-        if (QWidget* w = widgetFor(*status)) keepLookWhenDisabled(w);
+    for (Control* control : form_.controls())
+        if (QWidget* w = widgetFor(*control); w && control->keepsLookWhenDisabled) keepLookWhenDisabled(w);
 
     // Keyboard order follows the design's tab indexes.
     std::vector<Control*> order = form_.controls();
@@ -240,7 +240,7 @@ MainWindow::MainWindow(MainForm& form, const QString& fontFamily)
 
 MainWindow::~MainWindow() {
     for (Control* control : form_.controls()) control->setObserver(nullptr);
-    form_.onDeferredClose = nullptr;
+    form_.setDeferredClose(nullptr);
 }
 
 QWidget* MainWindow::createWidget(Control& control, QWidget* parent) {
@@ -368,7 +368,7 @@ void MainWindow::controlChanged(Control& control) {
 }
 
 void MainWindow::refreshDefaultButton() {
-    Button* wanted = form_.defaultButton;
+    Button* wanted = form_.currentDefaultButton();
     if (wanted == shownDefault_) return;
     if (auto* old = qobject_cast<QPushButton*>(shownDefault_ ? widgetFor(*shownDefault_) : nullptr))
         old->setDefault(false);
@@ -453,7 +453,7 @@ void MainWindow::sync(Control& control) {
 }
 
 OptionArray* MainWindow::arrayOf(const OptionButton& option) const {
-    for (OptionArray* array : {&form_.Option2, &form_.Option4})
+    for (OptionArray* array : form_.optionArrays())
         for (OptionButton* b : array->buttons())
             if (b == &option) return array;
     return nullptr;
@@ -463,12 +463,12 @@ void MainWindow::guarded(const std::function<void()>& action) {
     try {
         action();
     } catch (const std::exception& e) {
-        QMessageBox::critical(this, fromUtf8(AppTitle), QString::fromUtf8(e.what()));
+        QMessageBox::critical(this, fromUtf8(form_.applicationTitle()), QString::fromUtf8(e.what()));
     }
 }
 
 bool MainWindow::clickDefaultButton() {
-    Button* button = form_.defaultButton;
+    Button* button = form_.currentDefaultButton();
     if (!button || !button->usable()) return false;
     auto* w = qobject_cast<QPushButton*>(widgetFor(*button));
     if (!w) return false;
@@ -539,12 +539,17 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     return clickDefaultButton();
 }
 
+QSize MainWindow::clientSize() const {
+    const WindowSize size = form_.windowSize();
+    return {size.clientWidth, size.clientHeight};
+}
+
 void MainWindow::centreOnScreen() {
     QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
     if (!s) return;
     QRect area = s->availableGeometry();
-    move(area.left() + (area.width() - MainForm::OuterWidth) / 2,
-         area.top() + (area.height() - MainForm::OuterHeight) / 2);
+    const WindowSize size = form_.windowSize();
+    move(area.left() + (area.width() - size.outerWidth) / 2, area.top() + (area.height() - size.outerHeight) / 2);
 }
 
 void MainWindow::focusFirstControl() {
@@ -575,7 +580,17 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     if (!form_.closing()) return;
     // An operation is still running: it stops at its next wait, and the
     // window goes once it has unwound.
-    form_.onDeferredClose = [this] { QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection); };
+    form_.setDeferredClose([this] { QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection); });
+}
+
+void MainWindow::closeOnSignals(TerminationSignals& notices) {
+    delete signalNotifier_;
+    signalNotifier_ = nullptr;
+    if (notices.fd() < 0) return;
+    signalNotifier_ = new QSocketNotifier(notices.fd(), QSocketNotifier::Read, this);
+    connect(signalNotifier_, &QSocketNotifier::activated, this, [this, &notices] {
+        if (notices.take() != 0) closeWithoutAsking();
+    });
 }
 
 void MainWindow::closeWithoutAsking() {
@@ -589,14 +604,14 @@ void MainWindow::closeWithoutAsking() {
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    if (size() == ClientSize || restoringSize_) return;
+    if (size() == clientSize() || restoringSize_) return;
     // The window keeps its design size; a minimized, maximized or full-screen
     // window is left alone.
     restoringSize_ = true;
     QTimer::singleShot(0, this, [this] {
         restoringSize_ = false;
         if (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) return;
-        if (size() != ClientSize) resize(ClientSize);
+        if (size() != clientSize()) resize(clientSize());
     });
 }
 

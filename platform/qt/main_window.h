@@ -1,5 +1,5 @@
 // The real window: one fixed-size top-level widget that mirrors the controls
-// of MainForm into Qt widgets and hands the user's clicks and keys back to the
+// of a form into Qt widgets and hands the user's clicks and keys back to the
 // model controls.
 #pragma once
 
@@ -9,9 +9,11 @@
 #include <unordered_map>
 #include <vector>
 
-#include "app/main_form.h"
+#include "platform/posix/termination_signals.h"
+#include "platform/window_model.h"
 
 class QButtonGroup;
+class QSocketNotifier;
 
 namespace qv {
 
@@ -21,7 +23,7 @@ class MainWindow : public QWidget, public ControlObserver {
 public:
     // The captions are set in `fontFamily`, by default the desktop's sans
     // serif (Liberation Sans where installed); each is fitted to its control.
-    explicit MainWindow(MainForm& form, const QString& fontFamily = {});
+    explicit MainWindow(WindowModel& form, const QString& fontFamily = {});
     ~MainWindow() override;
 
     // The widget that shows a control (nullptr for a control not shown here).
@@ -35,10 +37,12 @@ public:
     // Closes the window as the system does when the session ends: any dialog
     // still open is dismissed and nobody is asked anything.
     void closeWithoutAsking();
+    // From now on a termination signal closes the window without asking.
+    void closeOnSignals(TerminationSignals& notices);
 
     void controlChanged(Control& control) override;
 
-    // Shows the default button as such while MainForm::defaultButton names it.
+    // Shows the default button as such while the form names it.
     void refreshDefaultButton();
 
 signals:
@@ -54,6 +58,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The design's inner size, which the window keeps.
+    QSize clientSize() const;
     QWidget* createWidget(Control& control, QWidget* parent);
     // Makes a caption show whole in its control with the window's font.
     void fitCaptionOf(QWidget* widget);
@@ -71,7 +77,7 @@ private:
     // The option array an option button belongs to.
     OptionArray* arrayOf(const OptionButton& option) const;
 
-    MainForm& form_;
+    WindowModel& form_;
     const QString fontFamily_;
     std::unordered_map<const Control*, QWidget*> widgets_;
     std::unordered_map<const QWidget*, Control*> owners_;
@@ -88,6 +94,7 @@ private:
     bool restoringSize_ = false;
     bool focusSet_ = false;
     bool forcedClose_ = false;
+    QSocketNotifier* signalNotifier_ = nullptr;
 };
 
 }  // namespace qv

@@ -29,7 +29,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/qt/program.h"
+#include "app/program.h"
 #include "sim/pty_unit.h"
 
 namespace qv {

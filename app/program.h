@@ -3,8 +3,6 @@
 // tests run one in a folder of their own.
 #pragma once
 
-#include <QSocketNotifier>
-
 #include <memory>
 #include <string>
 #include <utility>
@@ -34,11 +32,7 @@ public:
     // the system: the shutdown step runs and nobody is asked anything.
     void closeOnTerminationSignals() {
         signals_ = std::make_unique<TerminationSignals>();
-        if (signals_->fd() < 0) return;
-        notifier_ = std::make_unique<QSocketNotifier>(signals_->fd(), QSocketNotifier::Read);
-        QObject::connect(notifier_.get(), &QSocketNotifier::activated, &window, [this] {
-            if (signals_->take() != 0) window.closeWithoutAsking();
-        });
+        window.closeOnSignals(*signals_);
     }
 
     QtToolkit ui;
@@ -51,7 +45,6 @@ public:
 
 private:
     std::unique_ptr<TerminationSignals> signals_;
-    std::unique_ptr<QSocketNotifier> notifier_;
 };
 
 }  // namespace qv

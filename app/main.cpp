@@ -19,7 +19,7 @@
 #include <sstream>
 #include <string>
 
-#include "platform/qt/program.h"
+#include "app/program.h"
 
 namespace {
 
