@@ -138,6 +138,8 @@ public:
     void Combo1_KeyPress(int& KeyAscii);
     void Combo2_KeyPress(int& KeyAscii);
     void Combo3_KeyPress(int& KeyAscii);
+    // The settings file in the program's own folder. Throws FileError when
+    // there is no such folder.
     std::string settingsPath();
 
     // ---- Serial link (link/) -----------------------------------------------

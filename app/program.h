@@ -12,6 +12,7 @@
 #include "platform/files.h"
 #include "platform/posix/posix_serial_port.h"
 #include "platform/posix/termination_signals.h"
+#include "platform/program_folder.h"
 #include "platform/qt/main_window.h"
 #include "platform/qt/qt_toolkit.h"
 
@@ -19,10 +20,11 @@ namespace qv {
 
 class Program {
 public:
-    // The program's folder (settings file, COM<N> links) is the executable's
-    // unless one is given.
+    // The program's own folder (settings file, COM<N> links) is found as
+    // platform/program_folder.h says, unless one is given.
     explicit Program(std::string programFolder = {})
-        : ui(std::move(programFolder)), port(ui.programFolder()), form(platform), window(form) {
+        : ui(programFolder.empty() ? findProgramFolder() : ProgramFolder{std::move(programFolder), true, {}}),
+          port(ui.programFolder()), form(platform), window(form) {
         ui.attach(&window);
     }
     Program(const Program&) = delete;

@@ -1,6 +1,6 @@
-// Start-up and shutdown: the five settings kept in a text file beside the
-// program, one value per line (port, baud rate, unit ID, table file name,
-// the switch that hides the "Barometric Mode" frame).
+// Start-up and shutdown: the five settings kept in a text file in the
+// program's own folder, one value per line (port, baud rate, unit ID, table
+// file name, the switch that hides the "Barometric Mode" frame).
 #include <exception>
 #include <string>
 #include <vector>
@@ -103,7 +103,10 @@ bool MainForm::FileExist(const std::string& sTestFile) {
 
 std::string MainForm::settingsPath() {
     std::string folder = ui.programFolder();
-    if (folder.empty() || folder.back() != '/') folder += '/';
+    // No folder at all (an installed copy whose user has no home folder):
+    // start-up fails rather than put the file in the root folder.
+    if (folder.empty()) throw FileError(FileError::PathNotFound, "No folder for the settings file");
+    if (folder.back() != '/') folder += '/';
     return folder + SettingsFileName;
 }
 

@@ -10,7 +10,8 @@ set(QUORVEL_CORE_SOURCES
   config/write_values.cpp
   table/read_table.cpp table/table_files.cpp table/table_lines.cpp table/write_table.cpp
   common/numbers.cpp
-  platform/clock.cpp platform/controls.cpp platform/files.cpp platform/toolkit.cpp
+  platform/clock.cpp platform/controls.cpp platform/files.cpp platform/program_folder.cpp
+  platform/toolkit.cpp
   platform/posix/posix_serial_port.cpp platform/posix/termination_signals.cpp)
 list(TRANSFORM QUORVEL_CORE_SOURCES PREPEND ${QUORVEL_ROOT}/)
 

@@ -1,5 +1,6 @@
 // The services of the toolkit layer besides the controls: message boxes, file
-// dialogs, beep, focus, event processing and the program's own folder.
+// dialogs, beep, focus, event processing, the program's own folder and the
+// folder the table file dialogs open in.
 #pragma once
 
 #include <string>
@@ -47,8 +48,13 @@ public:
     virtual void doEvents() = 0;
     virtual void setFocus(Control& control) = 0;
     virtual Control* focus() const = 0;
-    // The folder that holds the running program.
+    // The program's own folder, which holds the settings file and the COM<N>
+    // links (see platform/program_folder.h); "" when none could be found.
     virtual std::string programFolder() = 0;
+    // The folder the table file dialogs open in: the program's own folder for
+    // a portable copy, the user's documents folder (else home) for an
+    // installed one, since table files are the user's documents.
+    virtual std::string tableFolder() = 0;
 
 protected:
     virtual FileDialogResult openDialog(const FileDialogSettings& settings) = 0;

@@ -10,10 +10,10 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <iostream>
 #include <string>
 
+#include "platform/program_folder.h"
 #include "sim/pty_unit.h"
 
 namespace {
@@ -25,7 +25,9 @@ Prints "port N" and "device PATH" on its first two lines, then runs until
 SIGINT or SIGTERM, removing the link on exit.
 
 Options:
-  --folder DIR        folder for the COM<N> link (default: this program's folder)
+  --folder DIR        folder for the COM<N> link (default: the window's own
+                      folder: this program's folder when you may create files
+                      in it, else ~/.config/quorvel-config)
   --port N            port number to take (default: the lowest free one)
   --id ID             unit ID, two characters (default 01)
   --kind C            kind letter of the VR reply: P, M or X (default P)
@@ -49,10 +51,11 @@ Faults:
   --help              show this text
 )";
 
+// The window's own folder, found as the window finds it, so an installed
+// simulator links where an installed window looks.
 std::string programFolder() {
-    std::error_code ec;
-    auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    return ec ? std::string(".") : exe.parent_path().string();
+    qv::ProgramFolder folder = qv::findProgramFolder();
+    return folder.path.empty() ? std::string(".") : folder.path;
 }
 
 int number(const std::string& option, const std::string& text) {

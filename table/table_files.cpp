@@ -78,7 +78,7 @@ void MainForm::Text1_KeyPress(int& KeyAscii) {
 }
 
 void MainForm::Command7_Click() {
-    FileDialogSettings settings{OpenFilter, TableFileName, 1, OpenTitle, ui.programFolder()};
+    FileDialogSettings settings{OpenFilter, TableFileName, 1, OpenTitle, ui.tableFolder()};
     FileDialogResult chosen = ui.showOpen(settings);
     if (chosen.confirmed) TableFileName = chosen.fileName;
     if (!TableFileName.empty()) {
@@ -118,7 +118,7 @@ void MainForm::Command2_Click() {
     }
 
     FileDialogSettings settings{SaveFilter, table::proposedSaveName(clock.now()), 0, SaveTitle,
-                                ui.programFolder()};
+                                ui.tableFolder()};
     FileDialogResult chosen = ui.showSave(settings);
     if (chosen.filterIndex != 1) {
         EnableFrames();

@@ -6,6 +6,7 @@
 #include <string>
 #include <tuple>
 
+#include "platform/program_folder.h"
 #include "support/form_fixture.h"
 
 namespace qv {
@@ -120,6 +121,7 @@ TEST_F(Settings, AStartUpFileErrorEndsTheProgramWithAMessageAndChangesNothing) {
          }},
         // "Not found" while creating the file is still reported.
         {"no program folder", false, [&] { ui.folder = dir.file("missing"); }},
+        {"no folder found at all", false, [&] { ui.folder.clear(); }},
     };
     for (const auto& [what, exists, arrange] : cases) {
         SCOPED_TRACE(what);
@@ -169,6 +171,63 @@ TEST_F(Settings, FileExistCountsEmptyFilesAndNeverFails) {
     EXPECT_TRUE(form.FileExist(form.settingsPath()));
     for (const std::string& p : {dir.file("none.txt"), std::string(), dir.path(), form.settingsPath() + "/below"})
         EXPECT_FALSE(form.FileExist(p)) << p;
+}
+
+TEST(ProgramFolderChoice, ExecutableFolderWhenWritableElseTheUsersConfigFolder) {
+    const struct {
+        const char* what;
+        std::string executable;
+        bool writable;
+        std::string configHome, home, folder;
+    } cases[] = {
+        {"portable copy", "/opt/q", true, "/cfg", "/home/u", "/opt/q"},
+        {"installed, XDG_CONFIG_HOME set", "/usr/bin", false, "/cfg/", "/home/u", "/cfg/quorvel-config"},
+        {"installed, XDG_CONFIG_HOME unset", "/usr/bin", false, "", "/home/u", "/home/u/.config/quorvel-config"},
+        {"installed, XDG_CONFIG_HOME relative", "/usr/bin", false, "cfg", "/home/u", "/home/u/.config/quorvel-config"},
+        {"executable folder unknown", "", true, "", "/home/u", "/home/u/.config/quorvel-config"},
+        {"installed, no home folder", "/usr/bin", false, "", "", ""},
+        {"installed, relative home folder", "/usr/bin", false, "", "u", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::string> asked;
+        ProgramFolder chosen = chooseProgramFolder(c.executable, c.configHome, c.home, [&](const std::string& f) {
+            asked.push_back(f);
+            return c.writable;
+        });
+        EXPECT_EQ(chosen.path, c.folder);
+        EXPECT_EQ(chosen.portable, c.folder == c.executable);
+        EXPECT_FALSE(chosen.error);
+        if (!c.executable.empty()) { EXPECT_EQ(asked, std::vector<std::string>{c.executable}); }
+    }
+}
+
+TEST(ProgramFolderChoice, ThePerUserFolderIsMadeWithItsParentsForItsUserAlone) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.file("kept"));
+    std::filesystem::permissions(dir.file("kept"), std::filesystem::perms(0755));
+    dir.write("file", "");
+    const struct {
+        std::string path;
+        std::error_code error;
+        std::vector<std::pair<std::string, int>> modes;
+    } cases[] = {
+        {dir.file("home/.config/quorvel-config"), {},
+         {{"home", 0700}, {"home/.config", 0700}, {"home/.config/quorvel-config", 0700}}},
+        {dir.file("kept/quorvel-config/"), {}, {{"kept", 0755}, {"kept/quorvel-config", 0700}}},
+        {dir.file("kept"), {}, {{"kept", 0755}}},
+        {dir.file("file/quorvel-config"), std::make_error_code(std::errc::not_a_directory), {}},
+        {dir.file("file"), std::make_error_code(std::errc::not_a_directory), {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(makeFolder(c.path), c.error);
+        for (const auto& [name, mode] : c.modes) {
+            auto status = std::filesystem::status(dir.file(name));
+            EXPECT_TRUE(std::filesystem::is_directory(status)) << name;
+            EXPECT_EQ(static_cast<int>(status.permissions() & std::filesystem::perms::all), mode) << name;
+        }
+    }
 }
 
 }  // namespace

@@ -53,6 +53,7 @@ protected:
         clock.fixed = true;
         clock.time = {2024, 3, 4, 14, 5, 9};
         form.EnableFrames();  // as after a detection
+        ui.tables = dir.file("documents");  // apart from the program folder
     }
     void TearDown() override { std::filesystem::current_path(savedCwd); }
 
@@ -80,12 +81,12 @@ protected:
         EXPECT_TRUE(form.Frame13.enabled() && form.Frame4.enabled());
     }
 
-    // The settings of the n-th file dialog; it opens in the program folder.
+    // The settings of the n-th file dialog; it opens in the table folder.
     void expectDialog(size_t n, const std::string& filter, const std::string& name, int index, const std::string& title) {
         ASSERT_GT(ui.dialogLog.size(), n);
         const auto& s = ui.dialogLog[n].settings;
         EXPECT_EQ(std::tie(s.filter, s.fileName, s.filterIndex, s.title, s.initialDir),
-                  std::tie(filter, name, index, title, dir.path()));
+                  std::tie(filter, name, index, title, ui.tables));
     }
 
     std::filesystem::path savedCwd;

@@ -43,6 +43,7 @@ public:
     void setFocus(Control& control) override { focused = &control; }
     Control* focus() const override { return focused; }
     std::string programFolder() override { return folder; }
+    std::string tableFolder() override { return tables.empty() ? folder : tables; }
 
     // ---- Script ----------------------------------------------------------
     // The answer to the next Yes/No question.
@@ -63,6 +64,8 @@ public:
     long eventPasses = 0;
     Control* focused = nullptr;
     std::string folder;
+    // The table dialogs' folder; the program folder when empty.
+    std::string tables;
 
     // Runs on every event pass: a test can click, type or close from here, as
     // a user would during a wait.

@@ -1,11 +1,14 @@
 #include "platform/qt/qt_toolkit.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QTreeView>
 
@@ -136,7 +139,14 @@ Control* QtToolkit::focus() const {
     return window_->controlFor(QApplication::focusWidget());
 }
 
-std::string QtToolkit::programFolder() { return folder_.empty() ? executableFolder() : folder_; }
+std::string QtToolkit::tableFolder() {
+    if (folder_.portable) return folder_.path;
+    // Qt reads XDG_DOCUMENTS_DIR from user-dirs.dirs and otherwise proposes
+    // ~/Documents, which need not exist.
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!documents.isEmpty() && QFileInfo(documents).isDir()) return toUtf8(documents);
+    return toUtf8(QDir::homePath());
+}
 
 FileDialogResult QtToolkit::runDialog(bool save, const FileDialogSettings& settings) {
     QFileDialog dialog(parentWidget(), fromUtf8(settings.title), fromUtf8(settings.initialDir));

@@ -1,12 +1,14 @@
 // The toolkit services on Qt: message boxes, file dialogs, beep, focus and
-// event processing for the real window.
+// event processing for the real window, and the program's own folder.
 #pragma once
 
 #include <QString>
 #include <QStringList>
 
 #include <string>
+#include <utility>
 
+#include "platform/program_folder.h"
 #include "platform/toolkit.h"
 
 class QWidget;
@@ -17,9 +19,11 @@ class MainWindow;
 
 class QtToolkit : public Toolkit {
 public:
-    // The program's folder is the executable's unless one is given (tests
-    // keep their settings file in a folder of their own).
-    explicit QtToolkit(std::string programFolder = {}) : folder_(std::move(programFolder)) {}
+    // The program's own folder as findProgramFolder() gives it.
+    explicit QtToolkit(ProgramFolder programFolder) : folder_(std::move(programFolder)) {}
+    // A given folder taken as a portable copy's (tests keep their settings
+    // file in a folder of their own).
+    explicit QtToolkit(std::string programFolder) : folder_{std::move(programFolder), true, {}} {}
 
     // The window the boxes and dialogs belong to and whose focus is mapped.
     void attach(MainWindow* window) { window_ = window; }
@@ -30,7 +34,8 @@ public:
     void doEvents() override;
     void setFocus(Control& control) override;
     Control* focus() const override;
-    std::string programFolder() override;
+    std::string programFolder() override { return folder_.path; }
+    std::string tableFolder() override;
 
     // How often the program beeped (tests read it).
     int beeps() const { return beeps_; }
@@ -45,7 +50,7 @@ private:
 
     MainWindow* window_ = nullptr;
     int beeps_ = 0;
-    std::string folder_;
+    ProgramFolder folder_;
 };
 
 // Turns a filter of "description|pattern" pairs (patterns separated by ";")

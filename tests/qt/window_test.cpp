@@ -533,6 +533,41 @@ TEST_F(WindowTest, ClosingWhenIdleRunsTheShutdownStepAtOnce) {
     EXPECT_EQ(first, "4\r");
 }
 
+// A portable copy's table dialogs open in its own folder; an installed copy's
+// in the user's documents folder (user-dirs.dirs, else ~/Documents where it
+// exists), else in the home folder, never in the per-user settings folder.
+TEST(QtTableFolder, PortableCopyUsesItsOwnFolderAnInstalledOneTheUsersDocuments) {
+    const QByteArray savedHome = qgetenv("HOME"), savedConfig = qgetenv("XDG_CONFIG_HOME");
+    const bool hadConfig = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
+    qunsetenv("XDG_CONFIG_HOME");
+    QTemporaryDir base;
+    const struct {
+        const char* what;
+        bool portable;
+        const char* userDirs;     // ~/.config/user-dirs.dirs, when not null
+        const char* documents;    // a folder made in home, when not null
+        std::string expected;     // below home
+    } cases[] = {
+        {"portable", true, "XDG_DOCUMENTS_DIR=\"$HOME/Papers\"\n", "Papers", "/.config/quorvel-config"},
+        {"installed, user-dirs.dirs", false, "XDG_DOCUMENTS_DIR=\"$HOME/Papers\"\n", "Papers", "/Papers"},
+        {"installed, ~/Documents", false, nullptr, "Documents", "/Documents"},
+        {"installed, no documents folder", false, nullptr, nullptr, ""},
+    };
+    int row = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string home = base.path().toStdString() + "/home" + std::to_string(row++);
+        std::filesystem::create_directories(home + "/.config/quorvel-config");
+        if (c.userDirs) std::ofstream(home + "/.config/user-dirs.dirs") << c.userDirs;
+        if (c.documents) std::filesystem::create_directory(home + "/" + c.documents);
+        qputenv("HOME", QByteArray::fromStdString(home));
+        QtToolkit toolkit{ProgramFolder{home + "/.config/quorvel-config", c.portable, {}}};
+        EXPECT_EQ(toolkit.tableFolder(), home + c.expected);
+    }
+    qputenv("HOME", savedHome);
+    if (hadConfig) qputenv("XDG_CONFIG_HOME", savedConfig);
+}
+
 }  // namespace
 }  // namespace qv
 
