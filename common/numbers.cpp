@@ -138,7 +138,9 @@ std::string signedNumberText(double value) {
 
     std::string plain;
     if (exponent < 0) {
-        plain = "." + std::string(static_cast<size_t>(-exponent - 1), '0') + digits;
+        plain = ".";
+        plain.append(static_cast<size_t>(-exponent - 1), '0');
+        plain += digits;
     } else {
         size_t intDigits = static_cast<size_t>(exponent) + 1;
         if (digits.size() <= intDigits) {
