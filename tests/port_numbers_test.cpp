@@ -114,5 +114,32 @@ TEST(SerialDevices, KernelsUartTypeZeroIsAPhantom) {
     EXPECT_FALSE(phantomUart("ttyS2", dir.path()));  // no word from the kernel: the enumeration's stands
 }
 
+class FakeSerialDevices : public SerialDeviceCatalog {
+public:
+    std::vector<SerialDevice> devices() override { return list; }
+    std::vector<SerialDevice> list;
+};
+
+// Start-up binds what is plugged in; opening the list finds what came later.
+TEST(PortList, StartUpAndEveryOpeningBindTheDevicesPresent) {
+    TempDir dir;
+    HeadlessToolkit ui{dir.path()};
+    NoSerialPort port;
+    SystemClock clock;
+    FileSystem files;
+    FakeSerialDevices catalog;
+    Platform platform{ui, port, clock, files, catalog};
+    MainForm form{platform};
+    for (const char* device : {"ttyACM0", "ttyUSB0"}) dir.write(device, "");
+    catalog.list = {{dir.file("ttyACM0"), "", "", "", "", false}};
+    ASSERT_TRUE(form.Form_Load());
+    EXPECT_EQ(std::filesystem::read_symlink(dir.file("COM1")), dir.file("ttyACM0"));
+
+    catalog.list.push_back({dir.file("ttyUSB0"), "", "", "", "", false});
+    ASSERT_TRUE(form.Combo1.dropDown());
+    EXPECT_EQ(form.Combo1.itemDetails()[1], "ttyUSB0");
+    EXPECT_EQ(form.Combo1.text(), "1");
+}
+
 }  // namespace
 }  // namespace qv
