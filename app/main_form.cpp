@@ -1,5 +1,7 @@
 #include "app/main_form.h"
 
+#include "platform/port_numbers.h"
+
 namespace qv {
 
 namespace {
@@ -58,7 +60,8 @@ MainForm::MainForm(Platform& p)
       ui(p.ui),
       MSComm1(p.port),
       clock(p.clock),
-      files(p.files) {
+      files(p.files),
+      serialDevices(p.serialDevices) {
     controls_ = {&Frame10, &cmdReadCurrentValues, &txt12HourTemp, &cmdWriteValues,
                  &cboTableTempUnit, &txtPressureReductionConstant, &Label13, &Label14, &Label1,
                  &Frame4, &Frame5, &List2, &Command4, &Command2, &Frame8, &List1, &Command10,
@@ -118,6 +121,7 @@ void MainForm::wireEvents() {
     cboTableTempUnit.onKeyPress = key(&MainForm::cboTableTempUnit_KeyPress);
     cboTableTempUnit.onChange = [this] { cboTableTempUnit_Change(); };
     Combo1.onKeyPress = key(&MainForm::Combo1_KeyPress);
+    Combo1.onDropDown = on(&MainForm::Combo1_DropDown);
     Combo2.onKeyPress = key(&MainForm::Combo2_KeyPress);
     Combo3.onKeyPress = key(&MainForm::Combo3_KeyPress);
     Text1.onKeyPress = key(&MainForm::Text1_KeyPress);
@@ -190,6 +194,14 @@ void MainForm::txtPressureReductionConstant_KeyPress(int& KeyAscii) { numericKey
 void MainForm::cboTableTempUnit_KeyPress(int& KeyAscii) { KeyAscii = 0; }
 void MainForm::cboTableTempUnit_Change() {}
 void MainForm::Combo1_KeyPress(int& KeyAscii) { KeyAscii = 0; }
+
+void MainForm::Combo1_DropDown() {
+    // Enumerated on every opening, so an adapter plugged in meanwhile shows.
+    PortNumbers numbers(ui.programFolder(), serialDevices.devices());
+    numbers.bindNewDevices();
+    Combo1.setItemDetails(numbers.details());
+}
+
 void MainForm::Combo2_KeyPress(int& KeyAscii) { KeyAscii = 0; }
 void MainForm::Combo3_KeyPress(int& KeyAscii) { KeyAscii = 0; }
 

@@ -13,6 +13,7 @@
 #include "platform/clock.h"
 #include "platform/controls.h"
 #include "platform/files.h"
+#include "platform/serial_devices.h"
 #include "platform/serial_port.h"
 #include "platform/toolkit.h"
 #include "platform/window_model.h"
@@ -25,6 +26,8 @@ struct Platform {
     SerialPort& port;
     Clock& clock;
     FileSystem& files;
+    // The serial devices present, which the Port list shows beside the numbers.
+    SerialDeviceCatalog& serialDevices = noSerialDevices();
 };
 
 inline const std::string AppTitle = "Quorvel Config Software";
@@ -136,6 +139,10 @@ public:
     void cboTableTempUnit_KeyPress(int& KeyAscii);
     void cboTableTempUnit_Change();
     void Combo1_KeyPress(int& KeyAscii);
+    // The Port list opens (and once at start-up): binds every serial device no
+    // number reaches to a free number, and shows beside each number what it
+    // reaches.
+    void Combo1_DropDown();
     void Combo2_KeyPress(int& KeyAscii);
     void Combo3_KeyPress(int& KeyAscii);
     // The settings file in the program's own folder. Throws FileError when
@@ -213,6 +220,7 @@ public:
     SerialPort& MSComm1;
     Clock& clock;
     FileSystem& files;
+    SerialDeviceCatalog& serialDevices;
 
 private:
     void wireEvents();

@@ -1,6 +1,7 @@
 // The program's parts wired together: the window on Qt, the serial port on
-// POSIX, the system clock and file system. main() runs one; the end-to-end
-// tests run one in a folder of their own.
+// POSIX, the serial devices as Qt enumerates them, the system clock and file
+// system. main() runs one; the end-to-end tests run one in a folder of their
+// own.
 #pragma once
 
 #include <memory>
@@ -14,6 +15,7 @@
 #include "platform/posix/termination_signals.h"
 #include "platform/program_folder.h"
 #include "platform/qt/main_window.h"
+#include "platform/qt/qt_serial_devices.h"
 #include "platform/qt/qt_toolkit.h"
 
 namespace qv {
@@ -41,7 +43,8 @@ public:
     PosixSerialPort port;
     SystemClock clock;
     FileSystem files;
-    Platform platform{ui, port, clock, files};
+    QtSerialDeviceCatalog serialDevices;
+    Platform platform{ui, port, clock, files, serialDevices};
     MainForm form;
     MainWindow window;
 

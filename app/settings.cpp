@@ -65,6 +65,8 @@ bool MainForm::Form_Load() {
         if (BaroModeSwitch == "0") Frame12.setVisible(false);
         Combo1.setText(PortNumber);
         for (int i = 1; i <= 99; ++i) Combo1.addItem(" " + std::to_string(i));
+        // Devices plugged in since the last run get their numbers now.
+        Combo1_DropDown();
         Text1.setText(TableFileName);
         Combo3.setText(UnitID);
         Combo2.setText(BaudRate);

@@ -11,7 +11,7 @@ set(QUORVEL_CORE_SOURCES
   table/read_table.cpp table/table_files.cpp table/table_lines.cpp table/write_table.cpp
   common/numbers.cpp
   platform/clock.cpp platform/controls.cpp platform/files.cpp platform/program_folder.cpp
-  platform/toolkit.cpp
+  platform/toolkit.cpp platform/port_numbers.cpp platform/serial_devices.cpp
   platform/posix/posix_serial_port.cpp platform/posix/termination_signals.cpp)
 list(TRANSFORM QUORVEL_CORE_SOURCES PREPEND ${QUORVEL_ROOT}/)
 

@@ -113,6 +113,18 @@ bool ComboBox::pick(int index) {
     return true;
 }
 
+void ComboBox::setItemDetails(std::vector<std::string> details) {
+    if (details_ == details) return;
+    details_ = std::move(details);
+    changed();
+}
+
+bool ComboBox::dropDown() {
+    if (!usable()) return false;
+    if (onDropDown) onDropDown();
+    return true;
+}
+
 ListBox::ListBox(std::string name, Control* parent, Rect r, int tab)
     : Control(std::move(name), parent, r, tab) {}
 

@@ -147,16 +147,27 @@ public:
     int listIndex() const { return listIndex_; }
     void setListIndex(int index);
 
+    // Texts shown beside the items in the open list only, by item position:
+    // never the box's text, never picked. An item without one shows alone.
+    const std::vector<std::string>& itemDetails() const { return details_; }
+    void setItemDetails(std::vector<std::string> details);
+
     KeyHandler onKeyPress;
     std::function<void()> onChange;
+    // The user is opening the list; it shows once this has run.
+    std::function<void()> onDropDown;
 
     bool type(int keyAscii);
     // A user picks an item from the list.
     bool pick(int index);
+    // A user opens the list: runs onDropDown. Returns false, running nothing,
+    // when the box cannot be reached.
+    bool dropDown();
 
 private:
     std::string text_;
     std::vector<std::string> items_;
+    std::vector<std::string> details_;
     int listIndex_ = -1;
 };
 

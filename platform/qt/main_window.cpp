@@ -19,9 +19,11 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSocketNotifier>
 #include <QStyleOptionButton>
 #include <QStylePainter>
+#include <QStyledItemDelegate>
 #include <QTimer>
 
 #include <algorithm>
@@ -135,6 +137,40 @@ void keepLookWhenDisabled(QWidget* widget) {
 }
 
 bool isEnter(const QKeyEvent* key) { return key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter; }
+
+// Where a drop-down row keeps the text its open list shows when the item has
+// a detail: the item, padded so the details form one column, and the detail.
+constexpr int PopupRowTextRole = Qt::UserRole + 1;
+
+// Draws each row of an open drop-down list with its popup text.
+class PopupRowDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->text = MainWindow::popupRowText(index);
+    }
+};
+
+// A drop-down box that says when its list is about to open, so the list can be
+// brought up to date first, and opens it wide enough for every row to show
+// whole (the box itself may be far narrower than the rows' details).
+class DropDownBox : public QComboBox {
+public:
+    using QComboBox::QComboBox;
+    std::function<void()> beforeListOpens;
+
+    void showPopup() override {
+        if (beforeListOpens) beforeListOpens();
+        QAbstractItemView* list = view();
+        const int rows = list->sizeHintForColumn(0) + list->verticalScrollBar()->sizeHint().width() +
+                         2 * list->frameWidth();
+        list->setMinimumWidth(std::max(rows, width()));
+        QComboBox::showPopup();
+    }
+};
 
 // A push button whose caption wraps onto more lines when it is too long for
 // one, as the captions of the design expect; blanks are kept as they stand.
@@ -263,7 +299,9 @@ QWidget* MainWindow::createWidget(Control& control, QWidget* parent) {
         w->installEventFilter(this);
         widget = w;
     } else if (auto* combo = dynamic_cast<ComboBox*>(&control)) {
-        auto* w = new QComboBox(parent);
+        auto* w = new DropDownBox(parent);
+        w->setItemDelegate(new PopupRowDelegate(w));
+        w->beforeListOpens = [this, combo] { guarded([combo] { combo->dropDown(); }); };
         w->setEditable(true);
         w->setInsertPolicy(QComboBox::NoInsert);
         w->setCompleter(nullptr);
@@ -427,6 +465,7 @@ void MainWindow::sync(Control& control) {
         syncRows(
             combo->items(), w->count(), [w](int i) { return w->itemText(i); },
             [w](const QString& row) { w->addItem(row); }, [w] { w->clear(); });
+        syncDetails(*combo, *w);
         if (w->currentIndex() != combo->listIndex()) w->setCurrentIndex(combo->listIndex());
         QString value = fromUtf8(combo->text());
         if (w->currentText() != value) w->setEditText(value);
@@ -450,6 +489,27 @@ void MainWindow::sync(Control& control) {
     } else if (auto* option = dynamic_cast<OptionButton*>(&control)) {
         if (OptionArray* array = arrayOf(*option)) syncOptionArray(*array);
     }
+}
+
+void MainWindow::syncDetails(const ComboBox& combo, QComboBox& w) {
+    const std::vector<std::string>& details = combo.itemDetails();
+    qsizetype widest = 0;
+    for (int i = 0; i < w.count(); ++i) widest = std::max(widest, w.itemText(i).size());
+    for (int i = 0; i < w.count(); ++i) {
+        const size_t at = static_cast<size_t>(i);
+        QVariant row;
+        if (at < details.size() && !details[at].empty()) {
+            // Figure spaces are as wide as a digit: " 7" lines up with " 77".
+            const QString item = w.itemText(i);
+            row = item + QString(widest - item.size(), QChar(0x2007)) + QStringLiteral("   ") + fromUtf8(details[at]);
+        }
+        if (w.itemData(i, PopupRowTextRole) != row) w.setItemData(i, row, PopupRowTextRole);
+    }
+}
+
+QString MainWindow::popupRowText(const QModelIndex& index) {
+    const QVariant row = index.data(PopupRowTextRole);
+    return row.isValid() ? row.toString() : index.data(Qt::DisplayRole).toString();
 }
 
 OptionArray* MainWindow::arrayOf(const OptionButton& option) const {

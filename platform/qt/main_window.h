@@ -13,6 +13,8 @@
 #include "platform/window_model.h"
 
 class QButtonGroup;
+class QComboBox;
+class QModelIndex;
 class QSocketNotifier;
 
 namespace qv {
@@ -45,6 +47,10 @@ public:
     // Shows the default button as such while the form names it.
     void refreshDefaultButton();
 
+    // The text a row of an open drop-down list shows: its item, and beside it
+    // the item's detail where it has one. The box shows the item alone.
+    static QString popupRowText(const QModelIndex& index);
+
 signals:
     // Emitted once, after the window was painted for the first time.
     void firstPainted();
@@ -65,6 +71,8 @@ private:
     void fitCaptionOf(QWidget* widget);
     void sync(Control& control);
     void syncOptionArray(OptionArray& array);
+    // Gives the rows of an open drop-down list the details of their items.
+    void syncDetails(const ComboBox& combo, QComboBox& widget);
     // Runs a user action on the model; an error that escapes the handlers is
     // shown instead of being thrown through the event loop.
     void guarded(const std::function<void()>& action);

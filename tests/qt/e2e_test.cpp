@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
@@ -312,6 +313,39 @@ TEST_F(EndToEnd, TerminationSignalDuringATableWriteClosesWithoutAskingAndSavesTh
     std::string port;
     std::getline(in, port);
     EXPECT_EQ(port, " " + std::to_string(unit->port()) + "\r");
+}
+
+// The simulated unit, linked after start-up, shows beside its number in the
+// opened Port list; picked there, the number alone goes into the box, the
+// link and the settings file.
+TEST_F(EndToEnd, OpenPortListShowsTheUnitBesideItsNumberAndPickingItKeepsThePlainNumber) {
+    startUnit(sim::defaultConfig());
+    choose(form.Combo1, " 98");
+    const std::string number = " " + std::to_string(unit->port());
+    auto* box = widget<QComboBox>(form.Combo1);
+    box->showPopup();
+    QAbstractItemView* list = box->view();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list->isVisible(); }, 2000));
+    const QModelIndex row = list->model()->index(box->findText(QString::fromStdString(number)), 0);
+    const QString shown = MainWindow::popupRowText(row);
+    EXPECT_TRUE(shown.startsWith(QString::fromStdString(number)));
+    EXPECT_TRUE(shown.endsWith(QString::fromStdString("   COM" + number.substr(1) + " \u2192 " + unit->slavePath())))
+        << shown.toStdString();
+    // Rows are drawn with their details, and the open list is wide enough for them.
+    const int rowWidth = QFontMetrics(list->font()).horizontalAdvance(shown);
+    EXPECT_GE(list->sizeHintForColumn(0), rowWidth);
+    EXPECT_GE(list->viewport()->width(), rowWidth);
+    EXPECT_EQ(text(form.Combo1), " 98");
+
+    list->scrollTo(row);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(row).center());
+    EXPECT_EQ(text(form.Combo1), number);
+    detect();
+    program.window.close();
+    std::ifstream in(settingsFile());
+    std::string port;
+    std::getline(in, port);
+    EXPECT_EQ(port, number + "\r");
 }
 
 // Under a locale with a decimal comma the values read with "." as their point
