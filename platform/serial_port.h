@@ -3,18 +3,26 @@
 
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace qv {
 
 // A failure of the serial layer: a number and a description. The numbers 8002
 // (the port number names no usable serial port) and 8005 (the port is already
-// open or in use) are told apart by the callers.
+// open or in use) are told apart by the callers. Where the layer knows them,
+// the failure also carries what kind of failure it is and the device it
+// concerns (a /dev path), for callers that must tell the user what to do.
 class SerialError : public std::runtime_error {
 public:
-    SerialError(int number, const std::string& description)
-        : std::runtime_error(description), number_(number), description_(description) {}
+    enum class Kind { Other, NotFound, Forbidden, Busy, Disconnected };
+
+    SerialError(int number, const std::string& description, Kind kind = Kind::Other, std::string device = {})
+        : std::runtime_error(description), number_(number), description_(description), kind_(kind),
+          device_(std::move(device)) {}
     int number() const { return number_; }
     const std::string& description() const { return description_; }
+    Kind kind() const { return kind_; }
+    const std::string& device() const { return device_; }
 
     static constexpr int InvalidPort = 8002;
     static constexpr int PortInUse = 8005;
@@ -22,6 +30,8 @@ public:
 private:
     int number_;
     std::string description_;
+    Kind kind_;
+    std::string device_;
 };
 
 class SerialPort {

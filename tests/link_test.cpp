@@ -148,7 +148,8 @@ TEST_F(Link, EveryFailedVerificationIsShownAndLeavesThePortClosed) {
         {"other error", "x", "01", [] {}, {" Error  13:  Type mismatch", "Info", Icon::Exclamation}, "", "", false},
         // A hang-up during the exchange: the port is closed all the same.
         {"hang-up", peerPort, "01", [&] { ui.onEvents = [&] { if (!peer.readAll(0).empty()) peer.close(); }; },
-         {" Error  10005:  *", "Info", Icon::Exclamation}, "Verifying Communication....", "Verifying Communication....", true},
+         {" Error  10005:  The serial device *", "Info", Icon::Exclamation}, "Verifying Communication....",
+         "Verifying Communication....", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

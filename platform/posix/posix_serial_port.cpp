@@ -4,7 +4,10 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <grp.h>
+#include <limits.h>
 #include <poll.h>
+#include <pwd.h>
+#include <stdlib.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -14,17 +17,21 @@
 #include <cctype>
 #include <chrono>
 #include <cstring>
+#include <memory>
 #include <utility>
 #include <vector>
 
 namespace qv {
 
+using Kind = SerialError::Kind;
+
 namespace {
 
 std::string errnoText(int err) { return std::strerror(err); }
 
-SerialError systemError(int err, const std::string& what) {
-    return SerialError(PosixSerialPort::SystemErrorBase + err, what + ": " + errnoText(err));
+SerialError systemError(int err, const std::string& what, const std::string& device,
+                        Kind kind = Kind::Other) {
+    return SerialError(PosixSerialPort::SystemErrorBase + err, what + ": " + errnoText(err), kind, device);
 }
 
 std::string trim(const std::string& s) {
@@ -34,29 +41,75 @@ std::string trim(const std::string& s) {
     return s.substr(b, e - b + 1);
 }
 
+// The device that path leads to, links followed; path itself when it leads
+// nowhere.
+std::string deviceOf(const std::string& path) {
+    char buf[PATH_MAX];
+    return ::realpath(path.c_str(), buf) ? std::string(buf) : path;
+}
 
-// The name of the group that owns the device, for the permission message.
-std::string ownerGroup(const std::string& path) {
-    struct stat st{};
-    if (::stat(path.c_str(), &st) != 0) return "dialout";
+std::string userName(uid_t uid) {
+    std::vector<char> buf(16384);
+    passwd pw{};
+    passwd* found = nullptr;
+    if (::getpwuid_r(uid, &pw, buf.data(), buf.size(), &found) == 0 && found) return found->pw_name;
+    return std::to_string(uid);
+}
+
+std::string groupName(gid_t gid) {
     std::vector<char> buf(16384);
     group grp{};
     group* found = nullptr;
-    if (::getgrgid_r(st.st_gid, &grp, buf.data(), buf.size(), &found) == 0 && found)
-        return found->gr_name;
-    return std::to_string(st.st_gid);
+    if (::getgrgid_r(gid, &grp, buf.data(), buf.size(), &found) == 0 && found) return found->gr_name;
+    return std::to_string(gid);
 }
 
-bool hungUp(int fd) {
-    pollfd p{fd, POLLIN, 0};
-    return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL));
+// Why the user may not open device and what to do about it, from the owner,
+// group and mode of the device itself. Joining the device's group helps only
+// where that group may read and write it and is not root's own.
+std::string forbiddenText(const std::string& device) {
+    struct stat st{};
+    if (::stat(device.c_str(), &st) != 0) return "Permission denied for " + device + ".";
+    const mode_t groupRw = S_IRGRP | S_IWGRP;
+    if ((st.st_mode & groupRw) == groupRw && st.st_gid != 0) {
+        const std::string group = groupName(st.st_gid);
+        return "Permission denied for " + device + ", which the group \"" + group +
+               "\" may open. Join that group with \"sudo adduser " + userName(::geteuid()) + " " + group +
+               "\", then log out and log in again.";
+    }
+    return "Permission denied for " + device + ": only its owner \"" + userName(st.st_uid) +
+           "\" may open it. An administrator must grant you access, for example with a udev rule for the device.";
+}
+
+SerialError inUse(const std::string& device, const std::string& why) {
+    return SerialError(SerialError::PortInUse, "Port already in use: " + device + " " + why, Kind::Busy, device);
 }
 
 }  // namespace
 
+struct PosixSerialPort::Session {
+    Session(int descriptor, std::string dev) : fd(descriptor), device(std::move(dev)) {}
+    ~Session() {
+        if (haveSaved) ::tcsetattr(fd, TCSANOW, &saved);
+        // The exclusive flag belongs to the device and outlives this
+        // descriptor while anyone else holds the device open.
+        if (exclusive) ::ioctl(fd, TIOCNXCL);
+        ::flock(fd, LOCK_UN);
+        ::close(fd);
+    }
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    int fd;
+    std::string device;
+    bool exclusive = false;
+    bool haveSaved = false;
+    termios saved{};  // the line settings the device had before
+};
+
 PosixSerialPort::PosixSerialPort(std::string programFolder) : folder_(std::move(programFolder)) {}
 
-PosixSerialPort::~PosixSerialPort() { close(); }
+PosixSerialPort::~PosixSerialPort() = default;
 
 std::string PosixSerialPort::devicePath(int number) const {
     std::string link = (folder_.empty() ? std::string(".") : folder_) + "/COM" + std::to_string(number);
@@ -69,8 +122,9 @@ std::string PosixSerialPort::devicePath(int number) const {
 
 void PosixSerialPort::setPortNumber(int number) {
     if (number < 1 || number > 255)
-        throw SerialError(SerialError::InvalidPort, "Invalid port number");
-    if (isOpen() && number != number_) throw SerialError(SerialError::PortInUse, "Port already open");
+        throw SerialError(SerialError::InvalidPort, "Invalid port number", Kind::NotFound);
+    if (isOpen() && number != number_)
+        throw SerialError(SerialError::PortInUse, "Port already open", Kind::Busy, session_->device);
     number_ = number;
 }
 
@@ -105,14 +159,17 @@ PosixSerialPort::Line PosixSerialPort::parseSettings(const std::string& settings
 
 void PosixSerialPort::setSettings(const std::string& settings) {
     Line line = parseSettings(settings);
-    if (isOpen()) apply(line);
+    if (isOpen()) apply(session_->fd, session_->device, line);
     line_ = line;
     settings_ = settings;
 }
 
-void PosixSerialPort::apply(const Line& line) {
+void PosixSerialPort::apply(int fd, const std::string& device, const Line& line) {
     termios t{};
-    if (::tcgetattr(fd_, &t) != 0) throw systemError(errno, "Cannot read the line settings of " + path_);
+    if (::tcgetattr(fd, &t) != 0) {
+        const int err = errno;
+        throw systemError(err, "Cannot read the line settings of " + device, device);
+    }
     ::cfmakeraw(&t);
     t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
     t.c_cflag |= CLOCAL | CREAD;
@@ -126,118 +183,108 @@ void PosixSerialPort::apply(const Line& line) {
     if (line.parity == 'O') t.c_cflag |= PARODD;
     if (line.stopBits == 2) t.c_cflag |= CSTOPB;
     t.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
-    t.c_cc[VMIN] = 0;
+    // With VMIN 0 an empty line would read as 0 bytes, like a line that hung
+    // up; with VMIN 1 and a non-blocking descriptor it reads as EAGAIN.
+    t.c_cc[VMIN] = 1;
     t.c_cc[VTIME] = 0;
     speed_t speed = speedOf(line.baud);
     ::cfsetispeed(&t, speed);
     ::cfsetospeed(&t, speed);
-    if (::tcsetattr(fd_, TCSANOW, &t) != 0) throw systemError(errno, "Cannot set the line settings of " + path_);
+    if (::tcsetattr(fd, TCSANOW, &t) != 0) {
+        const int err = errno;
+        throw systemError(err, "Cannot set the line settings of " + device, device);
+    }
 }
 
 void PosixSerialPort::open() {
-    if (isOpen()) throw SerialError(SerialError::PortInUse, "Port already open");
-    std::string path = devicePath(number_);
+    if (isOpen()) throw SerialError(SerialError::PortInUse, "Port already open", Kind::Busy, session_->device);
+    const std::string path = devicePath(number_);
+    const std::string device = deviceOf(path);
     int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        int err = errno;
+        const int err = errno;
         switch (err) {
             case ENOENT:
             case ENODEV:
             case ENXIO:
             case ENOTDIR:
             case ELOOP:
-                throw SerialError(SerialError::InvalidPort, "Invalid port number: no device " + path);
-            case EBUSY:
-                throw SerialError(SerialError::PortInUse, "Port already in use: " + path);
+                throw SerialError(SerialError::InvalidPort, "Invalid port number: no device " + device,
+                                  Kind::NotFound, device);
+            case EBUSY:  // the exclusive mode of another program
+                throw inUse(device, "is held by another program in exclusive mode");
             case EACCES:
             case EPERM:
-                throw SerialError(SystemErrorBase + err,
-                                  "Permission denied opening " + path + ": the user must be a member of the group \"" +
-                                      ownerGroup(path) + "\" that owns the device (then log in again)");
+                throw SerialError(SystemErrorBase + err, forbiddenText(device), Kind::Forbidden, device);
             default:
-                throw systemError(err, "Cannot open " + path);
+                throw systemError(err, "Cannot open " + device, device);
         }
     }
-    auto fail = [&](SerialError e) {
-        ::close(fd);
-        throw e;
-    };
-    if (!::isatty(fd)) fail(SerialError(SerialError::InvalidPort, "Invalid port number: " + path + " is not a serial device"));
+    auto session = std::make_unique<Session>(fd, device);
+    if (!::isatty(fd))
+        throw SerialError(SerialError::InvalidPort, "Invalid port number: " + device + " is not a serial device",
+                          Kind::NotFound, device);
     // flock rather than TIOCEXCL alone: it also keeps out a second port
     // object of this very process and works for the superuser.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        int err = errno;
-        if (err == EWOULDBLOCK) fail(SerialError(SerialError::PortInUse, "Port already in use: " + path));
-        fail(systemError(err, "Cannot lock " + path));
+        const int err = errno;
+        if (err == EWOULDBLOCK) throw inUse(device, "is locked by another program (flock)");
+        throw systemError(err, "Cannot lock " + device, device);
     }
-    // Keeps out programs that do not lock; cleared again on close, since the
-    // flag outlives this descriptor while anyone else holds the device open.
-    ::ioctl(fd, TIOCEXCL);
-    termios saved{};
-    if (::tcgetattr(fd, &saved) != 0) {
-        int err = errno;
-        ::ioctl(fd, TIOCNXCL);
-        fail(systemError(err, "Cannot read the line settings of " + path));
+    // Keeps out programs that do not lock.
+    session->exclusive = ::ioctl(fd, TIOCEXCL) == 0;
+    if (::tcgetattr(fd, &session->saved) != 0) {
+        const int err = errno;
+        throw systemError(err, "Cannot read the line settings of " + device, device);
     }
-    fd_ = fd;
-    path_ = path;
-    saved_ = saved;
-    haveSaved_ = true;
-    try {
-        apply(line_);
-    } catch (...) {
-        close();
-        throw;
-    }
+    session->haveSaved = true;
+    apply(fd, device, line_);
     // Whatever the line carried before the port was opened is noise.
-    ::tcflush(fd_, TCIFLUSH);
+    ::tcflush(fd, TCIFLUSH);
+    session_ = std::move(session);
 }
 
-void PosixSerialPort::close() {
-    if (fd_ < 0) return;
-    if (haveSaved_) ::tcsetattr(fd_, TCSANOW, &saved_);
-    ::ioctl(fd_, TIOCNXCL);
-    ::flock(fd_, LOCK_UN);
-    ::close(fd_);
-    fd_ = -1;
-    haveSaved_ = false;
-    path_.clear();
-}
+void PosixSerialPort::close() { session_.reset(); }
 
 void PosixSerialPort::requireOpen(const char* what) const {
     if (!isOpen()) throw SerialError(NotOpen, std::string("Port not open (") + what + ")");
 }
 
-void PosixSerialPort::hangUp(int err) {
-    throw SerialError(SystemErrorBase + err, "The line to " + path_ + " hung up (" + errnoText(err) + ")");
+void PosixSerialPort::disconnected(int err) const {
+    const std::string& device = session_->device;
+    throw SerialError(SystemErrorBase + err,
+                      "The serial device " + device + " was disconnected. Plug it in again and repeat the operation.",
+                      Kind::Disconnected, device);
 }
 
 void PosixSerialPort::write(const std::string& text) {
     requireOpen("write");
+    const int fd = session_->fd;
     using clock = std::chrono::steady_clock;
     // Some seconds on top of the time the characters take at the line speed.
     double lineSeconds = 10.0 * static_cast<double>(text.size()) / line_.baud;
     auto deadline = clock::now() + std::chrono::milliseconds(5000 + static_cast<long>(3000 * lineSeconds));
     std::size_t done = 0;
     while (done < text.size()) {
-        ssize_t n = ::write(fd_, text.data() + done, text.size() - done);
+        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
         if (n > 0) {
             done += static_cast<std::size_t>(n);
             continue;
         }
-        int err = n < 0 ? errno : EAGAIN;
+        const int err = n < 0 ? errno : EAGAIN;
         if (err == EINTR) continue;
         if (err != EAGAIN && err != EWOULDBLOCK) {
-            if (err == EIO || err == ENXIO || err == ENODEV) hangUp(err);
-            throw systemError(err, "Cannot write to " + path_);
+            if (err == EIO || err == ENXIO || err == ENODEV) disconnected(err);
+            throw systemError(err, "Cannot write to " + session_->device, session_->device);
         }
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - clock::now()).count();
         if (left <= 0)
             throw SerialError(WriteTimeout, "Write timed out: " + std::to_string(text.size() - done) + " of " +
-                                                std::to_string(text.size()) + " characters not sent on " + path_);
-        pollfd p{fd_, POLLOUT, 0};
+                                                std::to_string(text.size()) + " characters not sent on " +
+                                                session_->device);
+        pollfd p{fd, POLLOUT, 0};
         int r = ::poll(&p, 1, static_cast<int>(std::min<long long>(left, 100)));
-        if (r > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) && !(p.revents & POLLOUT)) hangUp(EIO);
+        if (r > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) && !(p.revents & POLLOUT)) disconnected(EIO);
     }
 }
 
@@ -246,23 +293,19 @@ std::string PosixSerialPort::readAvailable() {
     std::string out;
     char buf[4096];
     while (true) {
-        ssize_t n = ::read(fd_, buf, sizeof buf);
+        ssize_t n = ::read(session_->fd, buf, sizeof buf);
         if (n > 0) {
             out.append(buf, static_cast<std::size_t>(n));
             continue;
         }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-            int err = errno;
-            // Hand out what came before the failure; the next read reports it.
-            if (!out.empty()) return out;
-            if (err == EIO || err == ENXIO || err == ENODEV) hangUp(err);
-            throw systemError(err, "Cannot read from " + path_);
-        }
-        // With VMIN = VTIME = 0 an empty line reads as 0 bytes, and so does a
-        // line that hung up: poll tells the two apart.
-        if (out.empty() && hungUp(fd_)) hangUp(EIO);
-        return out;
+        // 0 bytes: the line hung up (an empty line reads as EAGAIN).
+        const int err = n == 0 ? EIO : errno;
+        if (err == EINTR) continue;
+        if (err == EAGAIN || err == EWOULDBLOCK) return out;
+        // Hand out what came before the failure; the next read reports it.
+        if (!out.empty()) return out;
+        if (err == EIO || err == ENXIO || err == ENODEV) disconnected(err);
+        throw systemError(err, "Cannot read from " + session_->device, session_->device);
     }
 }
 
@@ -271,7 +314,7 @@ bool PosixSerialPort::waitReadable(int timeoutMs) {
     using clock = std::chrono::steady_clock;
     auto deadline = clock::now() + std::chrono::milliseconds(std::max(0, timeoutMs));
     while (true) {
-        pollfd p{fd_, POLLIN, 0};
+        pollfd p{session_->fd, POLLIN, 0};
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - clock::now()).count();
         int r = ::poll(&p, 1, static_cast<int>(std::max<long long>(0, left)));
         if (r > 0) return true;  // data, or a hang-up that the next read reports
