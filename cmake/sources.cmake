@@ -11,7 +11,8 @@ set(QUORVEL_CORE_SOURCES
   table/read_table.cpp table/table_files.cpp table/table_lines.cpp table/write_table.cpp
   common/numbers.cpp
   platform/clock.cpp platform/controls.cpp platform/files.cpp platform/toolkit.cpp
-  platform/posix/posix_serial_port.cpp platform/posix/termination_signals.cpp)
+  platform/posix/posix_serial_port.cpp platform/posix/termination_signals.cpp
+  platform/posix/uucp_lock.cpp)
 list(TRANSFORM QUORVEL_CORE_SOURCES PREPEND ${QUORVEL_ROOT}/)
 
 # The toolkit backend of the tests and the command line: no window.

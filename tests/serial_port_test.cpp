@@ -9,6 +9,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
 #include <thread>
 
 #include "support/pty_peer.h"
@@ -18,6 +21,7 @@
 namespace qv {
 namespace {
 
+using test::DeviceHolder;
 using test::PtyPeer;
 using test::runUnprivileged;
 
@@ -49,8 +53,9 @@ std::string openOutcome(PosixSerialPort& p, int number, bool withText = false) {
 class PosixSerialPortTest : public ::testing::Test {
 protected:
     TempDir dir;
+    TempDir locks;  // the lock folder of the ports here
     PtyPeer peer{dir.path()};
-    PosixSerialPort port{dir.path()};
+    PosixSerialPort port{dir.path(), {locks.path()}};
     void open() {
         port.setPortNumber(peer.port());
         port.open();
@@ -111,7 +116,7 @@ TEST_F(PosixSerialPortTest, PortNumbersThatNameNoSerialDeviceGive8002And8005IsAP
         EXPECT_FALSE(port.isOpen());
     }
 
-    PosixSerialPort second(dir.path());
+    PosixSerialPort second(dir.path(), {locks.path()});
     second.setPortNumber(peer.port());
     open();
     EXPECT_EQ(errorOf([&] { second.open(); }), SerialError::PortInUse);
@@ -235,11 +240,73 @@ TEST_F(PosixSerialPortTest, ADeviceTheUserMayNotOpenSaysHowToGetAccess) {
         ASSERT_EQ(::chown(dev.c_str(), 0, c.group), 0);
         ASSERT_EQ(::chmod(dev.c_str(), c.mode), 0);
         EXPECT_EQ(runUnprivileged([&] {
-                      PosixSerialPort other(dir.path());
+                      PosixSerialPort other(dir.path(), {locks.path()});
                       return openOutcome(other, peer.port(), true);
                   }),
                   c.outcome);
     }
+}
+
+// Another program holds the device: by a flock, in the terminal's exclusive
+// mode (which stops ordinary users only), by a UUCP lock file of a live
+// process, or as this program's open port. A lock file of a process that has
+// ended keeps nobody out. An opened port holds a lock file of its own (the
+// process id in ASCII) where the lock folder lets it, and removes it on close.
+TEST_F(PosixSerialPortTest, DevicesHeldByOtherProgramsAreInUse) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+    const std::string dev = peer.slavePath();
+    const std::string lockName = "LCK.." + dev.substr(dev.rfind('/') + 1), lockFile = locks.file(lockName);
+    auto asciiLock = [&](int pid) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%10d\n", pid);
+        locks.write(lockName, text);
+    };
+    auto binaryLock = [&](int pid) { locks.write(lockName, std::string(reinterpret_cast<char*>(&pid), sizeof pid)); };
+    std::optional<DeviceHolder> holder;
+    const int self = ::getpid();
+    const struct {
+        const char* what;
+        bool asNobody;
+        std::function<void()> arrange;
+        std::string outcome;
+    } cases[] = {
+        {"flock of another program", false, [&] { holder.emplace(dev, DeviceHolder::How::Flock); }, "8005 Busy"},
+        {"exclusive mode of another program", true, [&] { holder.emplace(dev, DeviceHolder::How::Exclusive); },
+         "8005 Busy"},
+        {"lock file of a live process, ASCII", false, [&] { asciiLock(::getppid()); }, "8005 Busy"},
+        {"lock file of a live process, binary", false, [&] { binaryLock(::getppid()); }, "8005 Busy"},
+        {"lock file of another user's live process", true, [&] { asciiLock(self); }, "8005 Busy"},
+        {"this program's open port", true, [&] { open(); }, "8005 Busy"},
+        {"this program's port after its close", true, [&] { port.close(); }, "open"},  // lock folder not writable
+        {"stale lock file", false, [&] { asciiLock(test::deadProcessId()); }, "open, own lock"},
+        {"lock file without a process id", false, [&] { locks.write(lockName, "\n"); }, "open, own lock"},
+        {"nothing held", false, [] {}, "open, own lock"},
+    };
+    ::chmod(dir.path().c_str(), 0755);
+    ::chmod(locks.path().c_str(), 0755);  // readable, but not writable for nobody
+    ::chmod(dev.c_str(), 0666);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        holder.reset();
+        std::filesystem::remove(lockFile);
+        c.arrange();
+        auto attempt = [&] {
+            PosixSerialPort other(dir.path(), {locks.path()});
+            std::string outcome = openOutcome(other, peer.port());
+            const std::string own = other.lockFile();
+            if (outcome != "open" || own.empty()) return outcome;
+            char expected[32];
+            std::snprintf(expected, sizeof expected, "%10d\n", static_cast<int>(::getpid()));
+            outcome += own == lockFile && locks.read(lockName) == expected
+                           ? ", own lock"
+                           : ", wrong lock " + own;
+            other.close();
+            if (std::filesystem::exists(own)) outcome += " left behind";
+            return outcome;
+        };
+        EXPECT_EQ(c.asNobody ? runUnprivileged(attempt) : attempt(), c.outcome);
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(locks.path()));
 }
 
 }  // namespace

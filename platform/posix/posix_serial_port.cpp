@@ -88,7 +88,8 @@ SerialError inUse(const std::string& device, const std::string& why) {
 }  // namespace
 
 struct PosixSerialPort::Session {
-    Session(int descriptor, std::string dev) : fd(descriptor), device(std::move(dev)) {}
+    Session(UucpLock uucp, int descriptor, std::string dev)
+        : lock(std::move(uucp)), fd(descriptor), device(std::move(dev)) {}
     ~Session() {
         if (haveSaved) ::tcsetattr(fd, TCSANOW, &saved);
         // The exclusive flag belongs to the device and outlives this
@@ -100,6 +101,7 @@ struct PosixSerialPort::Session {
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
+    UucpLock lock;  // a member before fd: removed after the device is let go
     int fd;
     std::string device;
     bool exclusive = false;
@@ -107,7 +109,8 @@ struct PosixSerialPort::Session {
     termios saved{};  // the line settings the device had before
 };
 
-PosixSerialPort::PosixSerialPort(std::string programFolder) : folder_(std::move(programFolder)) {}
+PosixSerialPort::PosixSerialPort(std::string programFolder, std::vector<std::string> lockFolders)
+    : folder_(std::move(programFolder)), lockFolders_(std::move(lockFolders)) {}
 
 PosixSerialPort::~PosixSerialPort() = default;
 
@@ -119,6 +122,8 @@ std::string PosixSerialPort::devicePath(int number) const {
     if (::lstat(link.c_str(), &st) == 0) return link;
     return "/dev/ttyS" + std::to_string(number - 1);
 }
+
+std::string PosixSerialPort::lockFile() const { return session_ ? session_->lock.file() : std::string(); }
 
 void PosixSerialPort::setPortNumber(int number) {
     if (number < 1 || number > 255)
@@ -200,6 +205,12 @@ void PosixSerialPort::open() {
     if (isOpen()) throw SerialError(SerialError::PortInUse, "Port already open", Kind::Busy, session_->device);
     const std::string path = devicePath(number_);
     const std::string device = deviceOf(path);
+    // The lock file first: a device that another program has locked is not
+    // even opened, since opening a serial device may raise its modem lines.
+    UucpLock::Holder holder;
+    UucpLock lock = UucpLock::take(lockFolders_, device, holder);
+    if (holder.pid > 0)
+        throw inUse(device, "is locked by process " + std::to_string(holder.pid) + " (" + holder.file + ")");
     int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         const int err = errno;
@@ -220,7 +231,7 @@ void PosixSerialPort::open() {
                 throw systemError(err, "Cannot open " + device, device);
         }
     }
-    auto session = std::make_unique<Session>(fd, device);
+    auto session = std::make_unique<Session>(std::move(lock), fd, device);
     if (!::isatty(fd))
         throw SerialError(SerialError::InvalidPort, "Invalid port number: " + device + " is not a serial device",
                           Kind::NotFound, device);

@@ -5,11 +5,11 @@
 // terminal), otherwise /dev/ttyS<N-1>. Messages name the device the link
 // leads to (/dev/ttyUSB0), which is what the user knows.
 //
-// Holding a device, the port keeps other programs out two ways: a flock on
-// the device (which also keeps out another port object of this very process)
-// and the terminal's exclusive mode (TIOCEXCL, which makes every other open by
-// an ordinary user fail). Either held by another program makes open fail as
-// "in use". Everything the
+// Holding a device, the port keeps other programs out three ways: a UUCP lock
+// file (see uucp_lock.h), a flock on the device (which also keeps out another
+// port object of this very process) and the terminal's exclusive mode
+// (TIOCEXCL, which makes every other open by an ordinary user fail). Each of
+// them held by another program makes open fail as "in use". Everything the
 // port holds is given back when it closes, including the line settings the
 // device had before.
 //
@@ -39,7 +39,9 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "platform/posix/uucp_lock.h"
 #include "platform/serial_port.h"
 
 namespace qv {
@@ -51,7 +53,9 @@ public:
     static constexpr int InvalidSetting = 380;
     static constexpr int SystemErrorBase = 10000;
 
-    explicit PosixSerialPort(std::string programFolder);
+    // lockFolders: where UUCP lock files are looked for and made.
+    explicit PosixSerialPort(std::string programFolder,
+                             std::vector<std::string> lockFolders = UucpLock::systemFolders());
     ~PosixSerialPort() override;
     PosixSerialPort(const PosixSerialPort&) = delete;
     PosixSerialPort& operator=(const PosixSerialPort&) = delete;
@@ -71,6 +75,8 @@ public:
 
     // The device file that port number N names (see the top of this file).
     std::string devicePath(int number) const;
+    // The UUCP lock file the open port holds; empty when it holds none.
+    std::string lockFile() const;
 
 private:
     struct Line {
@@ -89,6 +95,7 @@ private:
     void requireOpen(const char* what) const;
 
     std::string folder_;
+    std::vector<std::string> lockFolders_;
     int number_ = 1;
     std::string settings_ = "9600,N,8,1";
     Line line_;
