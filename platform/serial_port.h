@@ -55,6 +55,15 @@ public:
     virtual std::string readAvailable() = 0;
     // Waits at most timeoutMs for received characters; true when some wait.
     virtual bool waitReadable(int timeoutMs) = 0;
+
+    // The other programs that hold the device of the current port number
+    // open, as one line for the status line, such as
+    // "/dev/ttyUSB0 is also open in process 4242 (cat)": a program that reads
+    // the device without locking it takes replies meant for this one. Works
+    // on a closed port. Returns the empty text when no other program holds
+    // the device, when those that do cannot be seen (programs of other users)
+    // and when the port number names no device; never fails.
+    virtual std::string otherUsers() const = 0;
 };
 
 }  // namespace qv

@@ -1,6 +1,7 @@
 #include "platform/posix/posix_serial_port.h"
 #include "platform/posix/baud_rates.h"
 
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <grp.h>
@@ -83,6 +84,47 @@ std::string forbiddenText(const std::string& device) {
 
 SerialError inUse(const std::string& device, const std::string& why) {
     return SerialError(SerialError::PortInUse, "Port already in use: " + device + " " + why, Kind::Busy, device);
+}
+
+// The name of a process as the system shows it (/proc/<pid>/comm); empty
+// when it cannot be read.
+std::string processName(const std::string& pid) {
+    int fd = ::open(("/proc/" + pid + "/comm").c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return {};
+    char buf[64];
+    ssize_t n = ::read(fd, buf, sizeof buf);
+    ::close(fd);
+    std::string name(buf, static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+    while (!name.empty() && (name.back() == '\n' || name.back() == '\0')) name.pop_back();
+    return name;
+}
+
+using Dir = std::unique_ptr<DIR, int (*)(DIR*)>;
+Dir openDir(const std::string& path) { return Dir(::opendir(path.c_str()), ::closedir); }
+
+bool allDigits(const char* s) { return *s && std::strspn(s, "0123456789") == std::strlen(s); }
+
+// True when the process pid holds a descriptor on device, the file node
+// node. The descriptors of other users' processes cannot be read: false for
+// them.
+bool holds(const std::string& pid, const std::string& device, const struct stat& node) {
+    const std::string dir = "/proc/" + pid + "/fd";
+    Dir fds = openDir(dir);
+    if (!fds) return false;
+    while (dirent* e = ::readdir(fds.get())) {
+        if (!allDigits(e->d_name)) continue;
+        const std::string fd = dir + "/" + e->d_name;
+        char target[PATH_MAX];
+        // The name first, so that no other file is looked at (a file on a
+        // hung network share would hold this up); then the node itself,
+        // since a process in another container may see its own pseudo
+        // terminal under the same name.
+        ssize_t n = ::readlink(fd.c_str(), target, sizeof target);
+        if (n <= 0 || device.compare(0, std::string::npos, target, static_cast<std::size_t>(n)) != 0) continue;
+        struct stat st{};
+        if (::stat(fd.c_str(), &st) == 0 && st.st_dev == node.st_dev && st.st_ino == node.st_ino) return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -332,6 +374,26 @@ bool PosixSerialPort::waitReadable(int timeoutMs) {
         if (r == 0) return false;
         if (errno != EINTR) return true;
     }
+}
+
+std::string PosixSerialPort::otherUsers() const {
+    const std::string device = session_ ? session_->device : deviceOf(devicePath(number_));
+    struct stat st{};
+    if (::stat(device.c_str(), &st) != 0 || !S_ISCHR(st.st_mode)) return {};
+    const std::string self = std::to_string(::getpid());
+    std::vector<std::pair<long, std::string>> found;
+    Dir proc = openDir("/proc");
+    if (!proc) return {};
+    while (dirent* e = ::readdir(proc.get())) {
+        if (!allDigits(e->d_name) || e->d_name == self || !holds(e->d_name, device, st)) continue;
+        const std::string name = processName(e->d_name);
+        found.emplace_back(std::atol(e->d_name), std::string(e->d_name) + (name.empty() ? "" : " (" + name + ")"));
+    }
+    if (found.empty()) return {};
+    std::sort(found.begin(), found.end());
+    std::string list;
+    for (const auto& [pid, text] : found) list += (list.empty() ? "" : ", ") + text;
+    return device + " is also open in process" + (found.size() > 1 ? "es " : " ") + list;
 }
 
 }  // namespace qv

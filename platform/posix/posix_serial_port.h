@@ -72,6 +72,8 @@ public:
     void write(const std::string& text) override;
     std::string readAvailable() override;
     bool waitReadable(int timeoutMs) override;
+    // Looks through /proc for the descriptors of other processes.
+    std::string otherUsers() const override;
 
     // The device file that port number N names (see the top of this file).
     std::string devicePath(int number) const;
