@@ -36,6 +36,7 @@ public:
         ++waits;
         return inner_.waitReadable(timeoutMs);
     }
+    std::string otherUsers() const override { return inner_.otherUsers(); }
 
     void reset() { written = read = writes = reads = waits = 0; }
 

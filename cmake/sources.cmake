@@ -12,7 +12,8 @@ set(QUORVEL_CORE_SOURCES
   common/numbers.cpp
   platform/clock.cpp platform/controls.cpp platform/files.cpp platform/program_folder.cpp
   platform/toolkit.cpp platform/port_numbers.cpp platform/serial_devices.cpp
-  platform/posix/posix_serial_port.cpp platform/posix/termination_signals.cpp)
+  platform/posix/posix_serial_port.cpp platform/posix/termination_signals.cpp
+  platform/posix/uucp_lock.cpp)
 list(TRANSFORM QUORVEL_CORE_SOURCES PREPEND ${QUORVEL_ROOT}/)
 
 # The toolkit backend of the tests and the command line: no window.

@@ -35,6 +35,7 @@ public:
     void write(const std::string&) override {}
     std::string readAvailable() override { return {}; }
     bool waitReadable(int) override { return false; }
+    std::string otherUsers() const override { return {}; }
     std::string text;
 };
 

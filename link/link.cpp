@@ -72,10 +72,19 @@ void MainForm::VerifyCommunication() {
     PortNumber = Combo1.text();
     BaudRate = Combo2.text();
     UnitID = Combo3.text();
+    // Another program that reads the device without locking it takes the
+    // unit's replies (or garbles them): where the check fails after the port
+    // was opened, the status line names such programs.
+    bool opened = false;
+    auto noteOtherUsers = [&] {
+        if (!opened) return;
+        if (std::string note = MSComm1.otherUsers(); !note.empty()) Stat1(note);
+    };
     try {
         MSComm1.setPortNumber(portNumberFromText(PortNumber));
         MSComm1.setSettings(BaudRate + ",N,8,1");
         MSComm1.open();
+        opened = true;
         Stat1("Verifying Communication....");
         SendReceive("*" + UnitID + "00VR", 2);
         if (!ReplyBuffer.empty()) {
@@ -95,6 +104,7 @@ void MainForm::VerifyCommunication() {
             CommOK = 0;
         }
         Stat1("");
+        if (CommOK == 0) noteOtherUsers();
     } catch (const SerialError& e) {
         CommOK = 0;
         // A failure during the exchange would otherwise leave the port open,
@@ -109,6 +119,7 @@ void MainForm::VerifyCommunication() {
             MsgBox(" Error " + errorNumberText(e.number()) + ":  " + e.description(), "Info",
                    Buttons::OK, Icon::Exclamation);
         }
+        noteOtherUsers();
     }
 }
 

@@ -3,18 +3,26 @@
 
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace qv {
 
 // A failure of the serial layer: a number and a description. The numbers 8002
 // (the port number names no usable serial port) and 8005 (the port is already
-// open or in use) are told apart by the callers.
+// open or in use) are told apart by the callers. Where the layer knows them,
+// the failure also carries what kind of failure it is and the device it
+// concerns (a /dev path), for callers that must tell the user what to do.
 class SerialError : public std::runtime_error {
 public:
-    SerialError(int number, const std::string& description)
-        : std::runtime_error(description), number_(number), description_(description) {}
+    enum class Kind { Other, NotFound, Forbidden, Busy, Disconnected };
+
+    SerialError(int number, const std::string& description, Kind kind = Kind::Other, std::string device = {})
+        : std::runtime_error(description), number_(number), description_(description), kind_(kind),
+          device_(std::move(device)) {}
     int number() const { return number_; }
     const std::string& description() const { return description_; }
+    Kind kind() const { return kind_; }
+    const std::string& device() const { return device_; }
 
     static constexpr int InvalidPort = 8002;
     static constexpr int PortInUse = 8005;
@@ -22,6 +30,8 @@ public:
 private:
     int number_;
     std::string description_;
+    Kind kind_;
+    std::string device_;
 };
 
 class SerialPort {
@@ -45,6 +55,15 @@ public:
     virtual std::string readAvailable() = 0;
     // Waits at most timeoutMs for received characters; true when some wait.
     virtual bool waitReadable(int timeoutMs) = 0;
+
+    // The other programs that hold the device of the current port number
+    // open, as one line for the status line, such as
+    // "/dev/ttyUSB0 is also open in process 4242 (cat)": a program that reads
+    // the device without locking it takes replies meant for this one. Works
+    // on a closed port. Returns the empty text when no other program holds
+    // the device, when those that do cannot be seen (programs of other users)
+    // and when the port number names no device; never fails.
+    virtual std::string otherUsers() const = 0;
 };
 
 }  // namespace qv

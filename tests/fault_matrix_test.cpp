@@ -70,8 +70,11 @@ const Box NoVR{" Unit is not responding.  Please verify PC and/or unit Port and/
 const Box OtherId{" Unit detected, but at a different Unit ID.  Please verify Unit ID settings. ", "Communications"};
 const Box BadPort{" Invalid Serial Port Number!   Please verify... ", "Port", Icon::Exclamation};
 const Box InUse{" Port already in use!   Please verify... ", "Port", Icon::Exclamation};
-const Box Denied{" Error  10013:  Permission denied opening *", "Info", Icon::Exclamation};
-const Box LineDropped{" The line to * hung up (*) ", "Port", Icon::Exclamation};
+const Box Denied{" Error  10013:  Permission denied for /dev/pts/*: only its owner \"root\" may open it. An "
+                 "administrator must grant you access, for example with a udev rule for the device.",
+                 "Info", Icon::Exclamation};
+const Box LineDropped{" The serial device /dev/pts/* was disconnected. Plug it in again and repeat the operation. ",
+                      "Port", Icon::Exclamation};
 const Box NotDetected{" Unit not detected!  Check communication settings and connections. "};
 const Box ErrComm{" Error communicating with unit "};
 const Box NoReplyJH{" Unit is not responding or is not a Rarerizeza Rerededo!  ", "Communications"};

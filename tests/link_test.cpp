@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <optional>
 
+#include "support/system_faults.h"
 #include "support/unit_fixture.h"
 
 namespace qv::test {
@@ -27,6 +29,7 @@ public:
         return got;
     }
     bool waitReadable(int ms) override { return real.waitReadable(ms); }
+    std::string otherUsers() const override { return real.otherUsers(); }
     PosixSerialPort real;
     std::vector<std::string> writes, reads;
 };
@@ -128,6 +131,7 @@ TEST_F(Link, AnsweredVerificationLeavesThePortOpenAtTheChosenSettings) {
 TEST_F(Link, EveryFailedVerificationIsShownAndLeavesThePortClosed) {
     const std::string peerPort = std::to_string(peer.port());
     PosixSerialPort holder(dir.path());
+    std::optional<DeviceHolder> reader;  // another program that reads the device without locking it
     const struct {
         const char* what;
         std::string portText, id;
@@ -141,6 +145,12 @@ TEST_F(Link, EveryFailedVerificationIsShownAndLeavesThePortClosed) {
         {"reply from another ID", peerPort, "01", [&] { answerWith({"*0100VR\r\n"}); },
          {" Unit detected, but at a different Unit ID.  Please verify Unit ID settings. ", "Communications"},
          "*0100VR\r\n", "", true},
+        // The status line names the other program ("<device>" and "<reader>"
+        // stand for the device and the program's process id).
+        {"another program reads the device", peerPort, "01",
+         [&] { reader.emplace(peer.slavePath()), answerWith({"*0100VR\r\n"}); },
+         {" Unit detected, but at a different Unit ID.  Please verify Unit ID settings. ", "Communications"},
+         "*0100VR\r\n", "<device> is also open in process <reader> (sleep)", true},
         {"port in use", peerPort, "01", [&] { holder.setPortNumber(peer.port()), holder.open(); },
          {" Port already in use!   Please verify... ", "Port", Icon::Exclamation}, "", "", false},
         {"no such port", "250", "01", [&] { holder.close(); },
@@ -148,7 +158,8 @@ TEST_F(Link, EveryFailedVerificationIsShownAndLeavesThePortClosed) {
         {"other error", "x", "01", [] {}, {" Error  13:  Type mismatch", "Info", Icon::Exclamation}, "", "", false},
         // A hang-up during the exchange: the port is closed all the same.
         {"hang-up", peerPort, "01", [&] { ui.onEvents = [&] { if (!peer.readAll(0).empty()) peer.close(); }; },
-         {" Error  10005:  *", "Info", Icon::Exclamation}, "Verifying Communication....", "Verifying Communication....", true},
+         {" Error  10005:  The serial device *", "Info", Icon::Exclamation}, "Verifying Communication....",
+         "Verifying Communication....", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -157,6 +168,8 @@ TEST_F(Link, EveryFailedVerificationIsShownAndLeavesThePortClosed) {
         port.writes.clear();
         ui.boxes.clear();
         ui.onEvents = nullptr;
+        reader.reset();
+        form.Label2.setCaption("");
         c.arrange();
         std::string statusAtBox;
         ui.onBox = [&](const MessageRecord&) { statusAtBox = form.Label2.caption(); };
@@ -169,7 +182,12 @@ TEST_F(Link, EveryFailedVerificationIsShownAndLeavesThePortClosed) {
         EXPECT_EQ(b.title, c.box.title);
         EXPECT_EQ(b.icon, c.box.icon);
         EXPECT_EQ(statusAtBox, c.statusAtBox);
-        EXPECT_EQ(form.Label2.caption(), c.statusAfter);
+        std::string statusAfter = c.statusAfter;
+        if (reader) {
+            statusAfter.replace(statusAfter.find("<device>"), 8, peer.slavePath());
+            statusAfter.replace(statusAfter.find("<reader>"), 8, std::to_string(reader->pid()));
+        }
+        EXPECT_EQ(form.Label2.caption(), statusAfter);
         EXPECT_EQ(form.CommOK, 0);
         EXPECT_FALSE(port.isOpen());
         EXPECT_EQ(port.writes.size(), c.sent ? 1u : 0u);

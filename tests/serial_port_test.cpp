@@ -1,22 +1,29 @@
 #include "platform/posix/posix_serial_port.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
 #include <thread>
 
 #include "support/pty_peer.h"
+#include "support/system_faults.h"
 #include "support/temp_dir.h"
 
 namespace qv {
 namespace {
 
+using test::DeviceHolder;
 using test::PtyPeer;
+using test::runUnprivileged;
 
 // The number of the SerialError fn throws (its description into *text), 0 if none.
 int errorOf(const std::function<void()>& fn, std::string* text = nullptr) {
@@ -29,11 +36,26 @@ int errorOf(const std::function<void()>& fn, std::string* text = nullptr) {
     return 0;
 }
 
+// What opening the port at number does: "open", or the failure's number and
+// kind, and its description after a "|" when withText.
+std::string openOutcome(PosixSerialPort& p, int number, bool withText = false) {
+    static const char* const kinds[] = {"Other", "NotFound", "Forbidden", "Busy", "Disconnected"};
+    try {
+        p.setPortNumber(number);
+        p.open();
+    } catch (const SerialError& e) {
+        return std::to_string(e.number()) + " " + kinds[static_cast<int>(e.kind())] +
+               (withText ? "|" + e.description() : "");
+    }
+    return "open";
+}
+
 class PosixSerialPortTest : public ::testing::Test {
 protected:
     TempDir dir;
+    TempDir locks;  // the lock folder of the ports here
     PtyPeer peer{dir.path()};
-    PosixSerialPort port{dir.path()};
+    PosixSerialPort port{dir.path(), {locks.path()}};
     void open() {
         port.setPortNumber(peer.port());
         port.open();
@@ -62,7 +84,8 @@ TEST_F(PosixSerialPortTest, OpenSetsRawLineAndCloseRestoresTheDevice) {
     EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG), 0u);
     EXPECT_EQ(t.c_iflag & (IXON | IXOFF | ICRNL), 0u);
     EXPECT_EQ(t.c_oflag & OPOST, 0u);
-    EXPECT_EQ(t.c_cc[VMIN] + t.c_cc[VTIME], 0);
+    EXPECT_EQ(t.c_cc[VMIN], 1);  // a read of 0 bytes then means a hang-up only
+    EXPECT_EQ(t.c_cc[VTIME], 0);
 
     port.setSettings("2400,N,8,1");  // takes effect at once on an open port
     EXPECT_EQ(::cfgetispeed(&(t = peer.lineSettings())), static_cast<speed_t>(B2400));
@@ -93,7 +116,7 @@ TEST_F(PosixSerialPortTest, PortNumbersThatNameNoSerialDeviceGive8002And8005IsAP
         EXPECT_FALSE(port.isOpen());
     }
 
-    PosixSerialPort second(dir.path());
+    PosixSerialPort second(dir.path(), {locks.path()});
     second.setPortNumber(peer.port());
     open();
     EXPECT_EQ(errorOf([&] { second.open(); }), SerialError::PortInUse);
@@ -140,57 +163,150 @@ TEST_F(PosixSerialPortTest, WritesArriveWholeAndReadsNeverWait) {
     EXPECT_EQ(port.readAvailable(), "*0001JH=2");
 }
 
-TEST_F(PosixSerialPortTest, AHangUpIsReportedAsASerialError) {
-    open();
-    peer.close();
-    EXPECT_TRUE(port.waitReadable(1000));  // the condition wakes a waiter
-    std::string text;
-    EXPECT_NE(errorOf([&] { port.readAvailable(); }, &text), 0);
-    EXPECT_NE(text.find("hung up"), std::string::npos) << text;
-    EXPECT_NE(errorOf([&] { port.write("*0100VR\r\n"); }), 0);
-    port.close();
-    // The device is gone with its master: the link now names nothing.
-    EXPECT_EQ(errorOf([&] { port.open(); }), SerialError::InvalidPort);
+// The line drops under an open port: the far end closes (reads fail with
+// EIO) or the terminal is hung up, as when an adapter is unplugged (reads
+// give 0 bytes). Either is a disconnect that names the device.
+TEST_F(PosixSerialPortTest, ALineThatDropsIsADisconnectNamingTheDevice) {
+    const struct {
+        const char* what;
+        std::function<void(PtyPeer&)> drop;
+        int reopen;  // what opening the port again gives
+    } cases[] = {
+        {"far end closed", [](PtyPeer& p) { p.close(); }, SerialError::InvalidPort},
+        {"terminal hung up",
+         [](PtyPeer& p) {
+             int fd = ::open(p.slavePath().c_str(), O_RDWR | O_NOCTTY);
+             ASSERT_EQ(::ioctl(fd, TIOCVHANGUP), 0) << "needs root";
+             ::close(fd);
+         },
+         0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        PtyPeer line(dir.path());
+        port.setPortNumber(line.port());
+        port.open();
+        c.drop(line);
+        EXPECT_TRUE(port.waitReadable(1000));  // the condition wakes a waiter
+        const std::string text = "The serial device " + line.slavePath() +
+                                 " was disconnected. Plug it in again and repeat the operation.";
+        for (const std::function<void()>& use : std::vector<std::function<void()>>{
+                 [&] { port.readAvailable(); }, [&] { port.write("*0100VR\r\n"); }}) {
+            try {
+                use();
+                ADD_FAILURE() << "no failure";
+            } catch (const SerialError& e) {
+                EXPECT_EQ(e.kind(), SerialError::Kind::Disconnected);
+                EXPECT_EQ(e.device(), line.slavePath());
+                EXPECT_EQ(e.description(), text);
+            }
+        }
+        port.close();
+        EXPECT_EQ(errorOf([&] { port.open(); }), c.reopen);
+        port.close();
+    }
 }
 
-// As an ordinary user: a device the user may not open names its group, and
-// the exclusive flag keeps out programs that do not lock the device.
-TEST_F(PosixSerialPortTest, PermissionAndExclusiveUseAgainstAnotherUser) {
+// As an ordinary user (nobody, in no group) on a device of root's: the
+// failure names the device and says what to do, from the device's own group
+// and mode. Joining the group helps only where it may read and write and is
+// not root's.
+TEST_F(PosixSerialPortTest, ADeviceTheUserMayNotOpenSaysHowToGetAccess) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
-    ::chmod(dir.path().c_str(), 0755);
-    ::chmod(peer.slavePath().c_str(), 0600);
-    // Runs one open as user nobody in a child; "<error number> <description>".
-    auto openAsNobody = [&] {
-        int fds[2];
-        EXPECT_EQ(::pipe(fds), 0);
-        if (::fork() == 0) {
-            std::string out = "-1 setuid failed";
-            if (::setgid(65534) == 0 && ::setuid(65534) == 0) {
-                PosixSerialPort other(dir.path());
-                other.setPortNumber(peer.port());
-                out = "opened";
-                out = std::to_string(errorOf([&] { other.open(); }, &out)) + " " + out;
-            }
-            [[maybe_unused]] auto n = ::write(fds[1], out.data(), out.size());
-            ::_exit(0);
-        }
-        ::close(fds[1]);
-        std::string out;
-        char buf[512];
-        for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;) out.append(buf, static_cast<std::size_t>(n));
-        ::close(fds[0]);
-        ::wait(nullptr);
-        return out;
+    const group* dialout = ::getgrnam("dialout");
+    if (!dialout) GTEST_SKIP() << "no group dialout";
+    const gid_t other = dialout->gr_gid;
+    const std::string dev = peer.slavePath();
+    const std::string join = "10013 Forbidden|Permission denied for " + dev +
+                             ", which the group \"dialout\" may open. Join that group with "
+                             "\"sudo adduser nobody dialout\", then log out and log in again.";
+    const std::string ownerOnly = "10013 Forbidden|Permission denied for " + dev +
+                                  ": only its owner \"root\" may open it. An administrator must grant you "
+                                  "access, for example with a udev rule for the device.";
+    const struct {
+        const char* what;
+        mode_t mode;
+        gid_t group;
+        std::string outcome;
+    } cases[] = {
+        {"group may read and write", 0660, other, join},
+        {"group may only read", 0640, other, ownerOnly},
+        {"group is root's", 0660, 0, ownerOnly},
+        {"owner only", 0600, 0, ownerOnly},
     };
-    const std::string denied = openAsNobody();
-    EXPECT_EQ(denied.rfind(std::to_string(PosixSerialPort::SystemErrorBase + EACCES) + " ", 0), 0u) << denied;
-    EXPECT_NE(denied.find("must be a member of the group \"root\""), std::string::npos) << denied;
+    ::chmod(dir.path().c_str(), 0755);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(::chown(dev.c_str(), 0, c.group), 0);
+        ASSERT_EQ(::chmod(dev.c_str(), c.mode), 0);
+        EXPECT_EQ(runUnprivileged([&] {
+                      PosixSerialPort other(dir.path(), {locks.path()});
+                      return openOutcome(other, peer.port(), true);
+                  }),
+                  c.outcome);
+    }
+}
 
-    ::chmod(peer.slavePath().c_str(), 0666);
-    open();
-    EXPECT_EQ(std::stoi(openAsNobody()), SerialError::PortInUse);
-    port.close();
-    EXPECT_EQ(std::stoi(openAsNobody()), 0);  // the exclusive flag went with the close
+// Another program holds the device: by a flock, in the terminal's exclusive
+// mode (which stops ordinary users only), by a UUCP lock file of a live
+// process, or as this program's open port. A lock file of a process that has
+// ended keeps nobody out. An opened port holds a lock file of its own (the
+// process id in ASCII) where the lock folder lets it, and removes it on close.
+TEST_F(PosixSerialPortTest, DevicesHeldByOtherProgramsAreInUse) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+    const std::string dev = peer.slavePath();
+    const std::string lockName = "LCK.." + dev.substr(dev.rfind('/') + 1), lockFile = locks.file(lockName);
+    auto asciiLock = [&](int pid) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%10d\n", pid);
+        locks.write(lockName, text);
+    };
+    auto binaryLock = [&](int pid) { locks.write(lockName, std::string(reinterpret_cast<char*>(&pid), sizeof pid)); };
+    std::optional<DeviceHolder> holder;
+    const int self = ::getpid();
+    const struct {
+        const char* what;
+        bool asNobody;
+        std::function<void()> arrange;
+        std::string outcome;
+    } cases[] = {
+        {"flock of another program", false, [&] { holder.emplace(dev, DeviceHolder::How::Flock); }, "8005 Busy"},
+        {"exclusive mode of another program", true, [&] { holder.emplace(dev, DeviceHolder::How::Exclusive); },
+         "8005 Busy"},
+        {"lock file of a live process, ASCII", false, [&] { asciiLock(::getppid()); }, "8005 Busy"},
+        {"lock file of a live process, binary", false, [&] { binaryLock(::getppid()); }, "8005 Busy"},
+        {"lock file of another user's live process", true, [&] { asciiLock(self); }, "8005 Busy"},
+        {"this program's open port", true, [&] { open(); }, "8005 Busy"},
+        {"this program's port after its close", true, [&] { port.close(); }, "open"},  // lock folder not writable
+        {"stale lock file", false, [&] { asciiLock(test::deadProcessId()); }, "open, own lock"},
+        {"lock file without a process id", false, [&] { locks.write(lockName, "\n"); }, "open, own lock"},
+        {"nothing held", false, [] {}, "open, own lock"},
+    };
+    ::chmod(dir.path().c_str(), 0755);
+    ::chmod(locks.path().c_str(), 0755);  // readable, but not writable for nobody
+    ::chmod(dev.c_str(), 0666);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        holder.reset();
+        std::filesystem::remove(lockFile);
+        c.arrange();
+        auto attempt = [&] {
+            PosixSerialPort other(dir.path(), {locks.path()});
+            std::string outcome = openOutcome(other, peer.port());
+            const std::string own = other.lockFile();
+            if (outcome != "open" || own.empty()) return outcome;
+            char expected[32];
+            std::snprintf(expected, sizeof expected, "%10d\n", static_cast<int>(::getpid()));
+            outcome += own == lockFile && locks.read(lockName) == expected
+                           ? ", own lock"
+                           : ", wrong lock " + own;
+            other.close();
+            if (std::filesystem::exists(own)) outcome += " left behind";
+            return outcome;
+        };
+        EXPECT_EQ(c.asNobody ? runUnprivileged(attempt) : attempt(), c.outcome);
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(locks.path()));
 }
 
 }  // namespace

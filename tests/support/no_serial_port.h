@@ -21,6 +21,7 @@ public:
     void write(const std::string&) override { throw SerialError(8012, "port not open"); }
     std::string readAvailable() override { return {}; }
     bool waitReadable(int) override { return false; }
+    std::string otherUsers() const override { return {}; }
     int number = 0;
     std::string text;
 };

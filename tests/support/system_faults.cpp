@@ -1,6 +1,10 @@
 #include "support/system_faults.h"
 
 #include <fcntl.h>
+#include <grp.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -10,6 +14,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <stdexcept>
 
 namespace qv::test {
 
@@ -58,7 +63,8 @@ std::optional<std::string> runUnprivileged(const std::function<std::string()>& f
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::close(fds[0]);
-        if (::setgid(65534) == 0 && ::setuid(65534) == 0) {
+        // Without setgroups the child would keep root's supplementary groups.
+        if (::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0) {
             const std::string out = "+" + fn();
             [[maybe_unused]] auto n = ::write(fds[1], out.data(), out.size());
         }
@@ -81,6 +87,49 @@ std::optional<std::string> runWithoutAccess(const std::string& path, const std::
     std::optional<std::string> result = runUnprivileged(fn);
     ::chmod(path.c_str(), 0644);
     return result;
+}
+
+DeviceHolder::DeviceHolder(const std::string& path, How how) : path_(path), how_(how) {
+    // The child reports a failure through the pipe; a successful exec closes
+    // it, which tells the parent that the device is held.
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("DeviceHolder: pipe");
+    pid_ = ::fork();
+    if (pid_ == 0) {
+        int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        bool ok = fd >= 0;
+        if (ok && how == How::Flock) ok = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+        if (ok && how == How::Exclusive) ok = ::ioctl(fd, TIOCEXCL) == 0;
+        if (ok) ::execlp("sleep", "sleep", "60", static_cast<char*>(nullptr));
+        [[maybe_unused]] auto n = ::write(fds[1], "x", 1);
+        ::_exit(1);
+    }
+    ::close(fds[1]);
+    char c;
+    const ssize_t failed = ::read(fds[0], &c, 1);
+    ::close(fds[0]);
+    if (pid_ < 0 || failed > 0) {
+        if (pid_ > 0) ::waitpid(pid_, nullptr, 0);
+        throw std::runtime_error("DeviceHolder: cannot hold " + path);
+    }
+}
+
+DeviceHolder::~DeviceHolder() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+    if (how_ == How::Exclusive) {
+        int fd = ::open(path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        ::ioctl(fd, TIOCNXCL);
+        ::close(fd);
+    }
+}
+
+int deadProcessId() {
+    const pid_t pid = ::fork();
+    if (pid == 0) ::_exit(0);
+    ::waitpid(pid, nullptr, 0);
+    return pid;
 }
 
 }  // namespace qv::test

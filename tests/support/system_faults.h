@@ -37,8 +37,9 @@ private:
 };
 
 // Runs fn without root's rights: as root in a child process as user nobody
-// (uid and gid 65534), otherwise in this process. Returns fn's result, or
-// nothing when the child failed to become nobody or died.
+// (uid and gid 65534, no supplementary groups), otherwise in this process.
+// Returns fn's result, or nothing when the child failed to become nobody or
+// died.
 std::optional<std::string> runUnprivileged(const std::function<std::string()>& fn);
 
 // Runs fn where the file at path cannot be opened: as root (who may open
@@ -47,5 +48,28 @@ std::optional<std::string> runUnprivileged(const std::function<std::string()>& f
 // above the file must be open to nobody. Returns fn's result, or nothing when
 // the child failed to become nobody or died. The file's mode is 0644 afterwards.
 std::optional<std::string> runWithoutAccess(const std::string& path, const std::function<std::string()>& fn);
+
+// Another program that holds a device open: a child process that opens path
+// (with a flock, or in the terminal's exclusive mode, when asked) and then
+// runs `sleep`, so that the system names it "sleep". The constructor returns
+// once the device is held; the destructor ends the process and clears the
+// exclusive mode, which would outlive it while others hold the device open.
+class DeviceHolder {
+public:
+    enum class How { Open, Flock, Exclusive };
+    explicit DeviceHolder(const std::string& path, How how = How::Open);
+    ~DeviceHolder();
+    DeviceHolder(const DeviceHolder&) = delete;
+    DeviceHolder& operator=(const DeviceHolder&) = delete;
+    int pid() const { return pid_; }
+
+private:
+    std::string path_;
+    How how_;
+    int pid_ = -1;
+};
+
+// The id of a process that has ended (and been reaped).
+int deadProcessId();
 
 }  // namespace qv::test

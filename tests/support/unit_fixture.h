@@ -93,13 +93,15 @@ protected:
     }
     static constexpr const char* AllEnabled = "1111111111";
 
-    // The line hung up: one "Port" box with the exclamation icon,
+    // The line hung up: one "Port" box with the exclamation icon that says so,
     // the link flag down, the port closed and the frames as given.
     void expectPortFailure(const std::string& framesAfter = AllEnabled) {
         ASSERT_EQ(ui.boxes.size(), 1u);
         EXPECT_EQ(ui.boxes[0].title, "Port");
         EXPECT_EQ(ui.boxes[0].icon, Icon::Exclamation);
-        EXPECT_NE(ui.boxes[0].text.find("hung up"), std::string::npos) << ui.boxes[0].text;
+        EXPECT_NE(ui.boxes[0].text.find(" was disconnected. Plug it in again and repeat the operation. "),
+                  std::string::npos)
+            << ui.boxes[0].text;
         EXPECT_EQ(form.CommOK, 0);
         EXPECT_FALSE(port.isOpen());
         EXPECT_EQ(frames(), framesAfter);
