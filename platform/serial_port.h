@@ -45,6 +45,12 @@ public:
     virtual std::string readAvailable() = 0;
     // Waits at most timeoutMs for received characters; true when some wait.
     virtual bool waitReadable(int timeoutMs) = 0;
+
+    // Told by the command exchange when no reply line came within its limit
+    // of sec seconds; whatever was read meanwhile is thrown away. A port has
+    // nothing to do then; a tracing port notes it (the port itself cannot
+    // tell a time-out from a slow reply).
+    virtual void replyTimedOut(int /*sec*/) {}
 };
 
 }  // namespace qv
