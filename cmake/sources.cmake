@@ -11,9 +11,14 @@ set(QUORVEL_CORE_SOURCES
   table/read_table.cpp table/table_files.cpp table/table_lines.cpp table/write_table.cpp
   common/numbers.cpp
   platform/clock.cpp platform/controls.cpp platform/files.cpp platform/toolkit.cpp
+  platform/traced_serial_port.cpp
   platform/posix/posix_serial_port.cpp platform/posix/termination_signals.cpp)
 list(TRANSFORM QUORVEL_CORE_SOURCES PREPEND ${QUORVEL_ROOT}/)
 
 # The toolkit backend of the tests and the command line: no window.
 set(QUORVEL_HEADLESS_SOURCES platform/headless/headless_toolkit.cpp)
 list(TRANSFORM QUORVEL_HEADLESS_SOURCES PREPEND ${QUORVEL_ROOT}/)
+
+# The toolkit backend of the command-line program: boxes and status on a terminal.
+set(QUORVEL_CONSOLE_SOURCES platform/console/console_toolkit.cpp)
+list(TRANSFORM QUORVEL_CONSOLE_SOURCES PREPEND ${QUORVEL_ROOT}/)
