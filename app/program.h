@@ -2,10 +2,17 @@
 // POSIX, the serial devices as Qt enumerates them, the system clock and file
 // system. main() runs one; the end-to-end tests run one in a folder of their
 // own.
+//
+// With QUORVEL_TRACE=FILE in the environment the serial port is traced: every
+// line sent and every reply received is appended to FILE (see
+// platform/traced_serial_port.h). Without it nothing is traced.
 #pragma once
 
+#include <cstdlib>
+#include <iostream>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <utility>
 
 #include "app/main_form.h"
@@ -17,6 +24,7 @@
 #include "platform/qt/main_window.h"
 #include "platform/qt/qt_serial_devices.h"
 #include "platform/qt/qt_toolkit.h"
+#include "platform/traced_serial_port.h"
 
 namespace qv {
 
@@ -41,14 +49,29 @@ public:
 
     QtToolkit ui;
     PosixSerialPort port;
+    std::unique_ptr<TracedSerialPort> trace = traceFromEnvironment(port);
     SystemClock clock;
     FileSystem files;
     QtSerialDeviceCatalog serialDevices;
-    Platform platform{ui, port, clock, files, serialDevices};
+    Platform platform{ui, trace ? static_cast<SerialPort&>(*trace) : port, clock, files, serialDevices};
     MainForm form;
     MainWindow window;
 
 private:
+    // The traced port when QUORVEL_TRACE names a file; nothing when it is
+    // unset or empty, or when the file cannot be opened (then said on
+    // standard error, and the window runs untraced).
+    static std::unique_ptr<TracedSerialPort> traceFromEnvironment(SerialPort& port) {
+        const char* file = std::getenv("QUORVEL_TRACE");
+        if (!file || !*file) return nullptr;
+        try {
+            return std::make_unique<TracedSerialPort>(port, file);
+        } catch (const std::system_error& e) {
+            std::cerr << "QUORVEL_TRACE: " << e.what() << "; the wire is not traced\n";
+            return nullptr;
+        }
+    }
+
     std::unique_ptr<TerminationSignals> signals_;
 };
 

@@ -12,6 +12,7 @@ set(QUORVEL_CORE_SOURCES
   common/numbers.cpp
   platform/clock.cpp platform/controls.cpp platform/files.cpp platform/program_folder.cpp
   platform/toolkit.cpp platform/port_numbers.cpp platform/serial_devices.cpp
+  platform/traced_serial_port.cpp
   platform/posix/posix_serial_port.cpp platform/posix/termination_signals.cpp
   platform/posix/uucp_lock.cpp)
 list(TRANSFORM QUORVEL_CORE_SOURCES PREPEND ${QUORVEL_ROOT}/)
@@ -19,3 +20,7 @@ list(TRANSFORM QUORVEL_CORE_SOURCES PREPEND ${QUORVEL_ROOT}/)
 # The toolkit backend of the tests and the command line: no window.
 set(QUORVEL_HEADLESS_SOURCES platform/headless/headless_toolkit.cpp)
 list(TRANSFORM QUORVEL_HEADLESS_SOURCES PREPEND ${QUORVEL_ROOT}/)
+
+# The toolkit backend of the command-line program: boxes and status on a terminal.
+set(QUORVEL_CONSOLE_SOURCES platform/console/console_toolkit.cpp)
+list(TRANSFORM QUORVEL_CONSOLE_SOURCES PREPEND ${QUORVEL_ROOT}/)

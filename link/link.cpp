@@ -59,6 +59,7 @@ void MainForm::SendReceive(const std::string& OutputString, int Sec) {
         const int waitMs = std::clamp(static_cast<int>(std::ceil(leftMs)) + 1, 1, WaitSliceMs);
         MSComm1.waitReadable(waitMs);
     }
+    MSComm1.replyTimedOut(Sec);
     ReplyBuffer.clear();
 }
 

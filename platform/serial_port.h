@@ -64,6 +64,12 @@ public:
     // the device, when those that do cannot be seen (programs of other users)
     // and when the port number names no device; never fails.
     virtual std::string otherUsers() const = 0;
+
+    // Told by the command exchange when no reply line came within its limit
+    // of sec seconds; whatever was read meanwhile is thrown away. A port has
+    // nothing to do then; a tracing port notes it (the port itself cannot
+    // tell a time-out from a slow reply).
+    virtual void replyTimedOut(int /*sec*/) {}
 };
 
 }  // namespace qv

@@ -21,6 +21,7 @@
 
 #include <clocale>
 #include <csignal>
+#include <cstdlib>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -384,6 +385,35 @@ TEST_P(EndToEndInLocale, DetectedValuesAreWrittenBackUnchangedAndACommaIsNoNumbe
 }
 
 INSTANTIATE_TEST_SUITE_P(DecimalComma, EndToEndInLocale, ::testing::Values("de_DE.UTF-8", "fr_FR.UTF-8"));
+
+// QUORVEL_TRACE names the trace file while the program is made.
+class TraceNamedInEnvironment {
+protected:
+    TraceNamedInEnvironment() { ::setenv("QUORVEL_TRACE", traceFile.c_str(), 1); }
+    ~TraceNamedInEnvironment() { ::unsetenv("QUORVEL_TRACE"); }
+    QTemporaryDir traceDir;
+    std::string traceFile = traceDir.path().toStdString() + "/wire.txt";
+};
+
+class TracedEndToEnd : protected TraceNamedInEnvironment, public EndToEnd {};
+
+TEST_F(TracedEndToEnd, DetectionIsTracedWhenTheEnvironmentNamesAFile) {
+    startUnit(sim::defaultConfig());
+    detect();
+    std::ifstream in(traceFile);
+    std::vector<std::string> events;
+    for (std::string line; std::getline(in, line);) events.push_back(line.size() > 24 ? line.substr(24) : line);
+    const std::string com = "COM" + std::to_string(unit->port()) + " ";
+    std::vector<std::string> expected{com + "open 9600,N,8,1"};
+    for (const char* mn : {"VR", "VR", "JH", "JP", "JC"})
+        expected.push_back(com + "sent *0100" + mn + "\\r\\n");
+    EXPECT_EQ(events.size(), 12u);
+    std::vector<std::string> sent;
+    for (const std::string& e : events)
+        if (e.find(" sent ") != std::string::npos || e.find(" open ") != std::string::npos) sent.push_back(e);
+    EXPECT_EQ(sent, expected);
+    EXPECT_EQ(events.back(), com + "close");
+}
 
 }  // namespace
 }  // namespace qv

@@ -1,0 +1,341 @@
+#include "cli/session.h"
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <ostream>
+#include <sstream>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include "app/main_form.h"
+#include "cli/ports.h"
+#include "platform/console/console_toolkit.h"
+#include "platform/posix/posix_serial_port.h"
+#include "platform/traced_serial_port.h"
+#include "table/table_lines.h"
+
+namespace qv::cli {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+// The status texts each step ends with when it succeeded.
+const std::string Detected = "Unit detected!";
+const std::string ValuesRead = "Configuration values read successfully.";
+const std::string ValuesSaved = "Configuration values saved successfully.";
+const std::string ModeWritten = "Barometric Mode OK";
+const std::string TableRead = "Table transferred successfully from unit.";
+const std::string FileSaved = "File save successful.";
+const std::string FileLoaded = "File read successful...";
+const std::string TableWritten = "Table successfully transferred to unit...";
+
+// The load's warning about a long table file; --yes goes on after it.
+const std::string LongTableWarning = " Table has more than 180 lines. Please verify... ";
+
+// Boxes of the table write that find fault with the table file's lines.
+const std::vector<std::string> TableFileFaults = {
+    " Invalid table entry, line ",
+    " Non-numeric temperature value detected, line ",
+    " Non-numeric ratio value detected, line ",
+    " Table has more than 999 lines.  Transfer aborted. ",
+    " No Table from File to transfer. ",
+};
+// Boxes that refuse the link settings or a value to write.
+const std::vector<std::string> RefusedValues = {
+    "Must supply value for COM port, baud rate, and ID.",
+    "Invalid 12-hour temperature value - integers only",
+    "12-hour temperature value out of range (-9999999  to 9999999)",
+    "Invalid pressure reduction constant value",
+    "Pressure reduction constant value out of range (-9999999  to 9999999)",
+};
+
+bool startsWith(const std::string& text, const std::string& start) { return text.compare(0, start.size(), start) == 0; }
+
+// The exit status a box stands for; 0 for the boxes of a step that went
+// well (information, a question answered Yes).
+int failureOf(const ConsoleToolkit::ShownBox& box) {
+    if (box.buttons == Buttons::YesNo) return box.answer == Answer::Yes ? Succeeded : FileProblem;
+    if (box.icon == Icon::Information) return Succeeded;
+    if (box.title == "File") return FileProblem;
+    for (const std::string& fault : TableFileFaults)
+        if (startsWith(box.text, fault)) return FileProblem;
+    for (const std::string& refused : RefusedValues)
+        if (box.text == refused) return UsageError;
+    return LinkOrUnit;
+}
+
+// The per-line texts of a table transfer.
+bool perLineText(const std::string& text) { return startsWith(text, "Sending: ") || startsWith(text, "Received :"); }
+
+std::string trimmed(const std::string& text) {
+    const size_t first = text.find_first_not_of(' ');
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// A folder of this run's own under the temporary folder, removed with
+// everything in it at the end.
+class PrivateFolder {
+public:
+    // Throws std::system_error with the errno of the failed mkdtemp.
+    PrivateFolder() {
+        std::string tmpl = (std::filesystem::temp_directory_path() / "quorvel-cli-XXXXXX").string();
+        if (!::mkdtemp(tmpl.data())) throw std::system_error(errno, std::generic_category(), "cannot make a temporary folder");
+        path_ = tmpl;
+    }
+    ~PrivateFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    PrivateFolder(const PrivateFolder&) = delete;
+    PrivateFolder& operator=(const PrivateFolder&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+// The file layer of the command line: the window's, except that the
+// settings file is never written. Without a settings file Form_Load would
+// create one with its default lines; here it only takes those lines as this
+// run's settings.
+class SettingsReadOnly : public FileSystem {
+public:
+    void protect(std::string path) { settings_ = std::move(path); }
+    void replaceFile(const std::string& path, const std::string& content) override {
+        if (path == settings_) return;
+        FileSystem::replaceFile(path, content);
+    }
+
+private:
+    std::string settings_;
+};
+
+class Session {
+public:
+    Session(const Options& options, std::ostream& out, std::ostream& err, bool errIsTerminal)
+        : o_(options), out_(out), err_(err),
+          ui_({options.yes, options.quiet, options.folder.value_or("")}, err, errIsTerminal) {}
+
+    int run() {
+        // --device: a private folder whose COM1 links to the device, so that
+        // the serial port opens it as port 1 by its own rule.
+        std::string portFolder = ui_.programFolder();
+        if (o_.device) {
+            deviceFolder_ = std::make_unique<PrivateFolder>();
+            const std::string link = deviceFolder_->path() + "/COM1";
+            std::error_code ec;
+            std::filesystem::create_symlink(std::filesystem::absolute(*o_.device), link, ec);
+            if (ec) throw std::system_error(ec, "cannot link " + link + " to " + *o_.device);
+            portFolder = deviceFolder_->path();
+        }
+        PosixSerialPort posix(portFolder);
+        std::unique_ptr<TracedSerialPort> traced;
+        if (o_.trace) traced = std::make_unique<TracedSerialPort>(posix, *o_.trace, o_.device.value_or(""));
+        SystemClock clock;
+        SettingsReadOnly files;
+        Platform platform{ui_, traced ? static_cast<SerialPort&>(*traced) : posix, clock, files};
+        MainForm form(platform);
+        form_ = &form;
+        files.protect(form.settingsPath());
+
+        if (!form.Form_Load()) {
+            if (ui_.boxes().empty()) err_ << "quorvel-cli: cannot read the settings file " << form.settingsPath() << "\n";
+            return FileProblem;
+        }
+        ui_.watch(form.Label2, form.ProgressBar1, perLineText);
+
+        if (o_.port) form.Combo1.setText(*o_.port);
+        if (o_.device) form.Combo1.setText("1");
+        if (o_.baud) form.Combo2.setText(oneOf(form.Combo2, *o_.baud, "--baud"));
+        if (o_.id) form.Combo3.setText(oneOf(form.Combo3, *o_.id, "--id"));
+
+        const std::string& c = o_.command;
+        if (c == "ports") return ports(posix);
+        if (c == "detect") return detect();
+        if (c == "read-values") return readValues();
+        if (c == "write-values") return writeValues();
+        if (c == "baro") return baro();
+        if (c == "read-table") return readTable();
+        return writeTable();
+    }
+
+private:
+    // The text when it is one of the box's list items; a usage error else.
+    static const std::string& oneOf(const ComboBox& box, const std::string& text, const std::string& option) {
+        const auto& items = box.items();
+        if (std::find(items.begin(), items.end(), text) == items.end())
+            throw Usage(option + " takes one of " + items.front() + " ... " + items.back() + ", not \"" + text + "\"");
+        return text;
+    }
+
+    // Runs one handler and judges how it ended (see the top of session.h).
+    int step(void (MainForm::*handler)(), const std::string& successText, bool onLink) {
+        ui_.clearBoxes();
+        form_->Stat1("");
+        (form_->*handler)();
+        return judged(successText, onLink);
+    }
+    int judged(const std::string& successText, bool onLink) {
+        for (const ConsoleToolkit::ShownBox& box : ui_.boxes())
+            if (int failure = failureOf(box)) return failure;
+        if (form_->Label2.caption() != successText || (onLink && form_->CommOK != 1)) return LinkOrUnit;
+        return Succeeded;
+    }
+
+    int written() {
+        out_.flush();
+        if (out_) return Succeeded;
+        err_ << "quorvel-cli: cannot write to standard output\n";
+        return FileProblem;
+    }
+
+    int printValues() {
+        MainForm& f = *form_;
+        static const char* const Units[] = {"C", "F", "R"};
+        const int unit = f.cboTableTempUnit.listIndex();
+        const std::string temp = trimmed(f.txt12HourTemp.text());
+        const std::string constant = trimmed(f.txtPressureReductionConstant.text());
+        if (o_.json) {
+            Json doc;
+            doc["temperature12h"] = temp;
+            doc["tableTempUnit"] = unit >= 0 && unit <= 2 ? Json(Units[unit]) : Json(nullptr);
+            doc["pressureReductionConstant"] = constant;
+            out_ << dumped(doc);
+        } else {
+            out_ << "temperature12h=" << temp << "\n"
+                 << "tableTempUnit=" << (unit >= 0 && unit <= 2 ? Units[unit] : "") << "\n"
+                 << "pressureReductionConstant=" << constant << "\n";
+        }
+        return written();
+    }
+
+    static std::string dumped(const Json& doc) {
+        // A unit's reply may hold bytes that are no UTF-8; they are replaced
+        // rather than failing the document.
+        return doc.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+    }
+
+    int ports(const PosixSerialPort& posix) {
+        const std::vector<PortEntry> entries = reachablePorts(posix, form_->Combo1.items());
+        if (o_.json) {
+            Json doc = Json::array();
+            for (const PortEntry& e : entries) doc.push_back({{"port", e.number}, {"device", e.device}, {"text", e.text}});
+            out_ << dumped(doc);
+        } else {
+            for (const PortEntry& e : entries) out_ << e.number << '\t' << e.device << '\t' << e.text << '\n';
+        }
+        return written();
+    }
+
+    int detect() {
+        if (int status = step(&MainForm::cmdDetectZov_Click, Detected, true)) return status;
+        return printValues();
+    }
+
+    int readValues() {
+        if (int status = step(&MainForm::cmdReadCurrentValues_Click, ValuesRead, true)) return status;
+        return printValues();
+    }
+
+    int writeValues() {
+        MainForm& f = *form_;
+        // The values not given are the unit's own, read as the window reads them.
+        if (!o_.temp || !o_.unit || !o_.constant)
+            if (int status = step(&MainForm::cmdReadCurrentValues_Click, ValuesRead, true)) return status;
+        if (o_.temp) f.txt12HourTemp.setText(*o_.temp);
+        if (o_.unit) f.cboTableTempUnit.setListIndex(static_cast<int>(std::string("CFR").find((*o_.unit)[0])));
+        if (o_.constant) f.txtPressureReductionConstant.setText(*o_.constant);
+        if (int status = step(&MainForm::cmdWriteValues_Click, ValuesSaved, true)) return status;
+        return printValues();
+    }
+
+    int baro() {
+        MainForm& f = *form_;
+        (o_.args[0] == "enable" ? f.Option4_0 : f.Option4_1).setValue(true);
+        return step(&MainForm::Command12_Click, ModeWritten, true);
+    }
+
+    int readTable() {
+        if (int status = step(&MainForm::Command4_Click, TableRead, true)) return status;
+        const bool toStdout = o_.args.empty() || o_.args[0] == "-";
+        if (!toStdout) {
+            // The save, with its dialog answered by the file name.
+            ui_.answerNextDialog(std::filesystem::absolute(o_.args[0]).string());
+            if (int status = step(&MainForm::Command2_Click, FileSaved, false)) return status;
+        } else if (!o_.json) {
+            // The same save into a file of this run's own, then its bytes.
+            PrivateFolder folder;
+            const std::string file = folder.path() + "/table.txt";
+            ui_.answerNextDialog(file);
+            if (int status = step(&MainForm::Command2_Click, FileSaved, false)) return status;
+            std::ifstream in(file, std::ios::binary);
+            out_ << in.rdbuf();
+            if (!in) {
+                err_ << "quorvel-cli: cannot read back the table file " << file << "\n";
+                return FileProblem;
+            }
+        }
+        if (o_.json) {
+            Json rows = Json::array();
+            for (const std::string& row : form_->List2.items()) {
+                const table::DataFields fields = table::splitDataLine(row);
+                rows.push_back({{"temperature", fields.temperature}, {"ratio", fields.ratio}});
+            }
+            out_ << dumped(rows);
+        }
+        return written();
+    }
+
+    int writeTable() {
+        MainForm& f = *form_;
+        f.Text1.setText(o_.args[0]);
+        ui_.clearBoxes();
+        f.Stat1("");
+        f.Command10_Click();
+        const auto& boxes = ui_.boxes();
+        const bool onlyWarned = !boxes.empty() && std::all_of(boxes.begin(), boxes.end(), [](const auto& b) {
+            return b.text == LongTableWarning;
+        });
+        if (onlyWarned && o_.yes) ui_.clearBoxes();
+        if (int status = judged(FileLoaded, false)) return status;
+        return step(&MainForm::Command1_Click, TableWritten, true);
+    }
+
+    const Options& o_;
+    std::ostream& out_;
+    std::ostream& err_;
+    ConsoleToolkit ui_;
+    std::unique_ptr<PrivateFolder> deviceFolder_;
+    MainForm* form_ = nullptr;
+};
+
+}  // namespace
+
+int run(const Options& options, std::ostream& out, std::ostream& err, bool errIsTerminal) {
+    try {
+        Session session(options, out, err, errIsTerminal);
+        return session.run();
+    } catch (const Usage& e) {
+        err << "quorvel-cli: " << e.what() << " (see quorvel-cli --help)\n";
+        return UsageError;
+    } catch (const std::system_error& e) {
+        err << "quorvel-cli: " << e.what() << "\n";
+        return FileProblem;
+    } catch (const std::exception& e) {
+        err << "quorvel-cli: " << e.what() << "\n";
+        return LinkOrUnit;
+    }
+}
+
+}  // namespace qv::cli
