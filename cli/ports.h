@@ -10,16 +10,15 @@ namespace qv::cli {
 
 struct PortEntry {
     int number = 0;
-    std::string device;  // the device file the port opens, links followed
-    std::string text;    // the Port list's text for the port
+    std::string device;  // the device file the port opens, links followed where they lead somewhere
+    std::string text;    // what the open Port list shows beside the number
 };
 
-// The entries of the Port list (its item texts, each naming its port number
-// first) whose port reaches a device: the file the serial port opens for
-// that number (see PosixSerialPort::devicePath) leads to a character device,
-// and when that is a /dev/ttyS port, the kernel knows a UART behind it (the
-// nodes exist whether or not there is one). Nothing is opened. Ports that
-// reach nothing are left out; the list can be empty.
-std::vector<PortEntry> reachablePorts(const PosixSerialPort& port, const std::vector<std::string>& portList);
+// The entries of the Port list whose number reaches a device: those the list
+// shows a text beside (`details`, one per item of `portList`, as the window's
+// list-opening handler leaves them). Each item's text names its port number
+// first. Nothing is opened; the result can be empty.
+std::vector<PortEntry> reachablePorts(const PosixSerialPort& port, const std::vector<std::string>& portList,
+                                      const std::vector<std::string>& details);
 
 }  // namespace qv::cli

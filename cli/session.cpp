@@ -20,6 +20,9 @@
 #include "cli/ports.h"
 #include "platform/console/console_toolkit.h"
 #include "platform/posix/posix_serial_port.h"
+#ifdef QUORVEL_CLI_SERIAL_DEVICES
+#include "platform/qt/qt_serial_devices.h"
+#endif
 #include "platform/traced_serial_port.h"
 #include "table/table_lines.h"
 
@@ -144,7 +147,12 @@ public:
         if (o_.trace) traced = std::make_unique<TracedSerialPort>(posix, *o_.trace, o_.device.value_or(""));
         SystemClock clock;
         SettingsReadOnly files;
-        Platform platform{ui_, traced ? static_cast<SerialPort&>(*traced) : posix, clock, files};
+#ifdef QUORVEL_CLI_SERIAL_DEVICES
+        QtSerialDeviceCatalog serialDevices;
+#else
+        SerialDeviceCatalog& serialDevices = noSerialDevices();
+#endif
+        Platform platform{ui_, traced ? static_cast<SerialPort&>(*traced) : posix, clock, files, serialDevices};
         MainForm form(platform);
         form_ = &form;
         files.protect(form.settingsPath());
@@ -226,8 +234,12 @@ private:
         return doc.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
     }
 
+    // The numbers the open Port list shows a device beside: the window's own
+    // handler binds the devices no number reaches yet and writes the texts.
     int ports(const PosixSerialPort& posix) {
-        const std::vector<PortEntry> entries = reachablePorts(posix, form_->Combo1.items());
+        form_->Combo1_DropDown();
+        const std::vector<PortEntry> entries =
+            reachablePorts(posix, form_->Combo1.items(), form_->Combo1.itemDetails());
         if (o_.json) {
             Json doc = Json::array();
             for (const PortEntry& e : entries) doc.push_back({{"port", e.number}, {"device", e.device}, {"text", e.text}});

@@ -222,9 +222,9 @@ INSTANTIATE_TEST_SUITE_P(
                     "",
                     [](const sim::UnitConfig& s) { EXPECT_EQ(s.table, TableLines); }},
         // The unit is port 1, the first of the list; other ports may follow.
-        CommandCase{"ports", {}, {"ports"}, {}, "1\t{device}\t 1\n"},
+        CommandCase{"ports", {}, {"ports"}, {}, "1\t{device}\tCOM1 \u2192 {device}\n"},
         CommandCase{"ports_json", {}, {"ports", "--json"}, {},
-                    "[\n  {\n    \"port\": 1,\n    \"device\": \"{device}\",\n    \"text\": \" 1\"\n  }"}),
+                    "[\n  {\n    \"port\": 1,\n    \"device\": \"{device}\",\n    \"text\": \"COM1 \u2192 {device}\"\n  }"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---- Exit statuses ----------------------------------------------------------------
