@@ -13,6 +13,16 @@ enum class Icon { None, Exclamation, Stop, Information };
 enum class Buttons { OK, YesNo };
 enum class Answer { OK, Yes, No };
 
+// A message box as it was shown, with the answer it got; the backends that
+// show no window keep these.
+struct MessageRecord {
+    std::string text;
+    std::string title;
+    Buttons buttons = Buttons::OK;
+    Icon icon = Icon::None;
+    Answer answer = Answer::OK;
+};
+
 // One filter ("description|pattern") per dialog, as the window uses them.
 struct FileDialogSettings {
     std::string filter;

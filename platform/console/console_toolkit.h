@@ -57,13 +57,7 @@ public:
     // progress bar on a terminal, never on lines of their own.
     void watch(Label& status, ProgressBar& progress, std::function<bool(const std::string&)> perLineText);
 
-    struct ShownBox {
-        std::string text;
-        std::string title;
-        Buttons buttons = Buttons::OK;
-        Icon icon = Icon::None;
-        Answer answer = Answer::OK;
-    };
+    using ShownBox = MessageRecord;
     // The boxes shown since the last clearBoxes, in order.
     const std::vector<ShownBox>& boxes() const { return boxes_; }
     void clearBoxes() { boxes_.clear(); }

@@ -14,14 +14,6 @@
 
 namespace qv {
 
-struct MessageRecord {
-    std::string text;
-    std::string title;
-    Buttons buttons = Buttons::OK;
-    Icon icon = Icon::None;
-    Answer answer = Answer::OK;
-};
-
 struct DialogRecord {
     bool save = false;
     FileDialogSettings settings;
