@@ -158,9 +158,11 @@ void ProgressBar::setMax(int max) {
 }
 
 void ProgressBar::setValue(int value) {
-    int v = value < 0 ? 0 : (value > max_ ? max_ : value);
-    if (v == value_) return;
-    value_ = v;
+    if (value < 0 || value > max_)
+        throw std::out_of_range(name() + ": Invalid property value " + std::to_string(value) + " (0 .. " +
+                                std::to_string(max_) + ")");
+    if (value == value_) return;
+    value_ = value;
     changed();
 }
 

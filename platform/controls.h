@@ -201,7 +201,9 @@ public:
     int max() const { return max_; }
     void setMax(int max);
     int value() const { return value_; }
-    // The value is kept within 0 .. max.
+    // A value outside 0 .. max is refused with std::out_of_range ("Invalid
+    // property value"), as the progress bar of the original toolkit does:
+    // the handlers keep the value within the bar themselves.
     void setValue(int value);
 
 private:

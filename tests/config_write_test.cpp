@@ -2,8 +2,11 @@
 // terminal.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <clocale>
+#include <cmath>
 
+#include "support/locale.h"
 #include "support/unit_fixture.h"
 
 namespace qv::test {
@@ -62,7 +65,7 @@ TEST_F(WriteValues, WritesTheThreeValuesInTheirShortestFormAndShowsTheEchoes) {
 class WriteInLocale : public WriteValues, public ::testing::WithParamInterface<const char*> {
 protected:
     void SetUp() override {
-        if (!std::setlocale(LC_ALL, GetParam())) GTEST_SKIP() << "no " << GetParam() << " locale";
+        QV_SET_LOCALE_OR_SKIP(GetParam());
     }
     void TearDown() override { std::setlocale(LC_ALL, saved.c_str()); }
     const std::string saved = std::setlocale(LC_ALL, nullptr);
@@ -137,6 +140,11 @@ TEST_F(WriteValues, WrongOrShortEchoesFailTheirOwnWriteOnly) {
         // A constant within the tolerance is shown as returned.
         {"echo 29.9200001", [](sim::Faults& f) { f.echoOverride = "29.9200001"; }, "25", {NotConfirmed, Differs},
          "25|29.9200001"},
+        {"echo 29.9200005", [](sim::Faults& f) { f.echoOverride = "29.9200005"; }, "25", {NotConfirmed, Differs},
+         "25|29.9200005"},
+        // Beyond it the constant is refused.
+        {"echo 29.92001", [](sim::Faults& f) { f.echoOverride = "29.92001"; }, "25",
+         {NotConfirmed, Differs, NotConfirmed}, "25|29.92"},
         // Echoes that carry no number confirm nothing, not even a 0.
         {"short replies", [](sim::Faults& f) { f.shortReply = true; }, "0", {NotConfirmed, Differs, NotConfirmed},
          "0|29.92"},
@@ -209,7 +217,9 @@ class WriteScripted : public ScriptedFixture {};
 TEST_F(WriteScripted, UnitAndConstantLinesAreSentAgainAfterAMissingReply) {
     startPeer();
     int jcSeen = 0;
+    std::vector<std::chrono::steady_clock::time_point> at;  // when each line came
     script = [&](const std::string& line) -> std::string {
+        at.push_back(std::chrono::steady_clock::now());
         if (line == "*0100VR") return "*0001VR=P\r\n";
         return line == "*0100EW*0100JC=30" && ++jcSeen == 3 ? "*0001JC=30.0000005\r\n" : "";
     };
@@ -221,6 +231,11 @@ TEST_F(WriteScripted, UnitAndConstantLinesAreSentAgainAfterAMissingReply) {
     form.cmdWriteValues_Click();
     const std::string jp = "*0100EW*0100JP=2", jc = "*0100EW*0100JC=30";
     EXPECT_EQ(lines, (Lines{"*0100VR", jp, jp, jp, "*0100EW*0100JH=7", jc, jc, jc}));
+    // Each line waited its own time for the reply that did not come.
+    std::vector<long> waited;
+    for (size_t i = 1; i < at.size(); ++i)
+        waited.push_back(std::lround(std::chrono::duration<double>(at[i] - at[i - 1]).count()));
+    EXPECT_EQ(waited, (std::vector<long>{0, 3, 3, 3, 5, 3, 3}));
     EXPECT_EQ(boxes(), (std::vector<Box>{NotConfirmed,
                                          {" Unit is not responding or is not a Rarerizeza Rerededo!  ", "Communications"}}));
     EXPECT_EQ(statusAtBox, (std::vector<std::string>{"", ""}));

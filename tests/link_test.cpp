@@ -202,6 +202,7 @@ TEST_F(Link, NoReplyIsRefusedAfterTwoSeconds) {
               (std::vector<Box>{{" Unit is not responding.  Please verify PC and/or unit Port and/or Baud Rate. ",
                                  "Communications"}}));
     EXPECT_GE(took, 2.0);
+    EXPECT_LT(took, 2.5);
     EXPECT_EQ(form.CommOK, 0);
     EXPECT_FALSE(port.isOpen());
     EXPECT_EQ(form.Label2.caption(), "");

@@ -33,6 +33,7 @@
 
 #include "app/program.h"
 #include "sim/pty_unit.h"
+#include "support/locale.h"
 
 namespace qv {
 namespace {
@@ -354,7 +355,7 @@ TEST_F(EndToEnd, OpenPortListShowsTheUnitBesideItsNumberAndPickingItKeepsThePlai
 class EndToEndInLocale : public EndToEnd, public ::testing::WithParamInterface<const char*> {
 protected:
     void SetUp() override {
-        if (!std::setlocale(LC_ALL, GetParam())) GTEST_SKIP() << "no " << GetParam() << " locale";
+        QV_SET_LOCALE_OR_SKIP(GetParam());
         EndToEnd::SetUp();
     }
     void TearDown() override {

@@ -28,6 +28,7 @@
 #include <fstream>
 #include <functional>
 #include <optional>
+#include <ostream>
 
 #include "app/main_form.h"
 #include "platform/qt/main_window.h"
@@ -83,16 +84,20 @@ protected:
     void SetUp() override { ASSERT_TRUE(QTest::qWaitForWindowExposed(&window)); }
 };
 
-QRect rectOf(const Rect& r) { return {r.left, r.top, r.width, r.height}; }
-
 TEST_F(WindowTest, WindowHasDesignSizeCaptionAndKeepsItsSize) {
     EXPECT_EQ(window.size(), QSize(782, 499));
     EXPECT_EQ(window.windowTitle(), QString::fromUtf8(form.caption));
     EXPECT_TRUE(window.windowTitle().startsWith(QString::fromUtf8("Morvelaine\u00ae Quorvel")));
     EXPECT_FALSE(window.windowIcon().isNull());
 
+    // Even where the fixed size is not kept (a window manager may ignore it),
+    // the window puts its own size back after a resize.
+    window.setMinimumSize(0, 0);
+    window.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     window.resize(900, 600);
+    QTest::qWait(50);
     EXPECT_EQ(window.size(), QSize(782, 499));
+    window.setFixedSize(782, 499);
     // A size forced from outside (as a window manager may do) is put back.
     window.windowHandle()->resize(900, 600);
     QTest::qWait(50);
@@ -104,29 +109,98 @@ TEST_F(WindowTest, WindowHasDesignSizeCaptionAndKeepsItsSize) {
     EXPECT_EQ(window.size(), QSize(782, 499));
 }
 
-TEST_F(WindowTest, ControlsSitInTheirContainersAtDesignPositions) {
-    QWidget* frame4 = window.widgetFor(form.Frame4);
-    ASSERT_NE(frame4, nullptr);
-    EXPECT_EQ(frame4->parentWidget(), &window);
-    EXPECT_EQ(frame4->geometry(), QRect(6, 184, 769, 217));
+// The design's position of each control: left, top, width and height in its
+// container.
+struct Placement {
+    const char* name;
+    const char* container;  // "" for the window
+    QRect rect;
+};
 
-    auto* list2 = widget<QListWidget>(form.List2);
-    ASSERT_NE(list2, nullptr);
-    EXPECT_EQ(list2->parentWidget(), window.widgetFor(form.Frame5));
-    EXPECT_EQ(list2->geometry(), QRect(92, 18, 275, 160));
+const Placement Design[] = {
+    {"Frame10", "", {364, 10, 411, 169}},
+    {"cmdReadCurrentValues", "Frame10", {10, 32, 115, 47}},
+    {"txt12HourTemp", "Frame10", {328, 36, 71, 19}},
+    {"cmdWriteValues", "Frame10", {10, 96, 115, 51}},
+    {"cboTableTempUnit", "Frame10", {328, 76, 71, 21}},
+    {"txtPressureReductionConstant", "Frame10", {328, 118, 71, 19}},
+    {"Label13", "Frame10", {180, 38, 143, 17}},
+    {"Label14", "Frame10", {146, 80, 175, 17}},
+    {"Label1", "Frame10", {148, 120, 177, 17}},
+    {"Frame4", "", {6, 184, 769, 217}},
+    {"Frame5", "Frame4", {386, 20, 375, 187}},
+    {"List2", "Frame5", {92, 18, 275, 160}},
+    {"Command4", "Frame5", {6, 50, 79, 43}},
+    {"Command2", "Frame5", {6, 106, 79, 43}},
+    {"Frame8", "Frame4", {8, 20, 375, 187}},
+    {"List1", "Frame8", {92, 16, 275, 160}},
+    {"Command10", "Frame8", {6, 26, 79, 43}},
+    {"Frame1", "Frame8", {6, 128, 79, 53}},
+    {"Option2(0)", "Frame1", {14, 32, 49, 17}},
+    {"Option2(1)", "Frame1", {14, 16, 49, 17}},
+    {"Command1", "Frame8", {6, 78, 79, 43}},
+    {"Frame2", "", {6, 408, 771, 81}},
+    {"ProgressBar1", "Frame2", {12, 24, 749, 17}},
+    {"Label2", "Frame2", {12, 48, 749, 25}},
+    {"Frame13", "", {6, 10, 355, 169}},
+    {"Frame3", "Frame13", {8, 22, 335, 65}},
+    {"cmdDetectZov", "Frame3", {212, 24, 103, 25}},
+    {"Combo1", "Frame3", {10, 32, 47, 21}},
+    {"Combo2", "Frame3", {66, 32, 71, 21}},
+    {"Combo3", "Frame3", {146, 32, 47, 21}},
+    {"Label16", "Frame3", {146, 16, 41, 17}},
+    {"Label15", "Frame3", {66, 16, 27, 17}},
+    {"Label8", "Frame3", {10, 16, 27, 17}},
+    {"Frame7", "Frame13", {8, 94, 335, 65}},
+    {"Text1", "Frame7", {82, 28, 241, 19}},
+    {"Command7", "Frame7", {10, 22, 61, 27}},
+    {"Label7", "Frame7", {82, 12, 169, 17}},
+    {"Frame12", "", {108, 24, 193, 65}},
+    {"Command12", "Frame12", {112, 24, 65, 25}},
+    {"Option4(1)", "Frame12", {40, 40, 65, 17}},
+    {"Option4(0)", "Frame12", {40, 16, 57, 17}},
+};
 
-    auto* detect = widget<QPushButton>(form.cmdDetectZov);
-    ASSERT_NE(detect, nullptr);
-    EXPECT_EQ(detect->parentWidget(), window.widgetFor(form.Frame3));
-    EXPECT_EQ(detect->geometry(), QRect(212, 24, 103, 25));
-    EXPECT_EQ(detect->text(), QStringLiteral("Detect Unit"));
+void PrintTo(const Placement& p, std::ostream* os) { *os << p.name; }
 
-    for (Control* c : form.controls()) {
-        QWidget* w = window.widgetFor(*c);
-        ASSERT_NE(w, nullptr) << c->name();
-        EXPECT_EQ(w->geometry(), rectOf(c->rect)) << c->name();
-        EXPECT_EQ(window.controlFor(w), c) << c->name();
+class ControlPlacement : public WindowTest, public ::testing::WithParamInterface<Placement> {
+protected:
+    Control* control(const std::string& name) {
+        for (Control* c : form.controls())
+            if (c->name() == name) return c;
+        return nullptr;
     }
+};
+
+TEST_P(ControlPlacement, WidgetSitsInItsContainerAtItsDesignPosition) {
+    const Placement& p = GetParam();
+    Control* c = control(p.name);
+    ASSERT_NE(c, nullptr);
+    QWidget* w = window.widgetFor(*c);
+    ASSERT_NE(w, nullptr);
+    QWidget* container = &window;
+    if (*p.container) {
+        Control* outer = control(p.container);
+        ASSERT_NE(outer, nullptr);
+        container = window.widgetFor(*outer);
+    }
+    EXPECT_EQ(w->parentWidget(), container);
+    EXPECT_EQ(w->geometry(), p.rect);
+    EXPECT_EQ(window.controlFor(w), c);
+}
+
+INSTANTIATE_TEST_SUITE_P(Design, ControlPlacement, ::testing::ValuesIn(Design), [](const auto& info) {
+    std::string name = info.param.name;
+    std::replace(name.begin(), name.end(), '(', '_');
+    name.erase(std::remove(name.begin(), name.end(), ')'), name.end());
+    return name;
+});
+
+TEST_F(WindowTest, EveryControlHasADesignPositionAndTheStackingFollowsTheDesign) {
+    for (Control* c : form.controls())
+        EXPECT_TRUE(std::any_of(std::begin(Design), std::end(Design), [&](const Placement& p) { return c->name() == p.name; }))
+            << c->name();
+    EXPECT_EQ(widget<QPushButton>(form.cmdDetectZov)->text(), QStringLiteral("Detect Unit"));
 
     // Barometric Mode lies above Program Setup.
     QObjectList top = window.children();
