@@ -202,8 +202,8 @@ public:
     void setMax(int max);
     int value() const { return value_; }
     // A value outside 0 .. max is refused with std::out_of_range ("Invalid
-    // property value"), as the progress bar of the original toolkit does:
-    // the handlers keep the value within the bar themselves.
+    // property value"): the handlers keep the value within the bar
+    // themselves, and one that does not is a fault to be seen, not hidden.
     void setValue(int value);
 
 private:
