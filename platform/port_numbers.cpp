@@ -1,5 +1,7 @@
 #include "platform/port_numbers.h"
 
+#include "platform/serial_port.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -40,7 +42,7 @@ PortNumbers::PortNumbers(std::string folder, std::vector<SerialDevice> devices, 
 }
 
 std::string PortNumbers::comPath(int number) const {
-    return (folder_.empty() ? std::string(".") : folder_) + "/COM" + std::to_string(number);
+    return comLinkPath(folder_, number);
 }
 
 PortNumbers::Reach PortNumbers::look(int number) const {

@@ -7,6 +7,12 @@
 
 namespace qv {
 
+// The file COM<N> in the program's folder ("." when none is given) that names
+// port N when it exists; without it port N is /dev/ttyS<N-1>.
+inline std::string comLinkPath(const std::string& folder, int number) {
+    return (folder.empty() ? std::string(".") : folder) + "/COM" + std::to_string(number);
+}
+
 // A failure of the serial layer: a number and a description. The numbers 8002
 // (the port number names no usable serial port) and 8005 (the port is already
 // open or in use) are told apart by the callers. Where the layer knows them,

@@ -157,7 +157,7 @@ PosixSerialPort::PosixSerialPort(std::string programFolder, std::vector<std::str
 PosixSerialPort::~PosixSerialPort() = default;
 
 std::string PosixSerialPort::devicePath(int number) const {
-    std::string link = (folder_.empty() ? std::string(".") : folder_) + "/COM" + std::to_string(number);
+    const std::string link = comLinkPath(folder_, number);
     struct stat st{};
     // lstat: a link whose target is gone still names this port (and then
     // fails to open as a missing device) rather than falling through.
