@@ -28,6 +28,7 @@ struct BindingCase {
     Links before;                      // the program folder's COM files
     Links after;                       // every COM file once the devices are bound
     Links shown;                       // what some numbers show in the Port list
+    Links meanwhile = {};              // COM files another copy of the program makes after the look, before the binding
 };
 void PrintTo(const BindingCase& c, std::ostream* out) { *out << c.name; }
 
@@ -52,24 +53,24 @@ TEST_P(PortBinding, NewDevicesTakeTheLowestFreeNumberAndExistingFilesStay) {
     std::filesystem::create_directories(dir.file("by-id"));
     std::vector<SerialDevice> devices;
     for (const std::string& name : c.present) {
-        SerialDevice d{dir.file("dev/" + name), "", "", "", "", name.rfind("ttyS", 0) == 0};
+        const std::string path = dir.file("dev/" + name);
         dir.write("dev/" + name, "");
-        if (name.rfind("ttyUSB", 0) == 0) {
-            d = {d.path, "", "FT232R USB UART", "FTDI", "A50285BI", false};
-            ASSERT_EQ(::symlink(d.path.c_str(), real(FtdiById).c_str()), 0);
-        }
-        d.stableName = stableSerialName(d.path, dir.file("by-id"));
-        devices.push_back(d);
+        const bool usb = name.starts_with("ttyUSB");
+        ASSERT_TRUE(!usb || ::symlink(path.c_str(), real(FtdiById).c_str()) == 0);
+        devices.push_back({path, stableSerialName(path, dir.file("by-id")), usb ? "FT232R USB UART" : "",
+                           usb ? "FTDI" : "", usb ? "A50285BI" : "", name.starts_with("ttyS")});
     }
     for (const auto& [n, target] : c.before)
         ASSERT_EQ(::symlink(real(target).c_str(), dir.file("COM" + std::to_string(n)).c_str()), 0);
 
     PortNumbers numbers(dir.path(), devices, dir.file("dev/ttyS"));
+    for (const auto& [n, target] : c.meanwhile)
+        ASSERT_EQ(::symlink(real(target).c_str(), dir.file("COM" + std::to_string(n)).c_str()), 0);
     numbers.bindNewDevices();
     Links expected, made;
     for (const auto& [n, target] : c.after) expected[n] = real(target);
     for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
-        if (std::string name = entry.path().filename().string(); name.rfind("COM", 0) == 0)
+        if (std::string name = entry.path().filename().string(); name.starts_with("COM"))
             made[std::stoi(name.substr(3))] = std::filesystem::read_symlink(entry.path()).string();
     EXPECT_EQ(made, expected);
     // The links made lead to their devices: a fresh look sees what the binder says.
@@ -101,7 +102,12 @@ INSTANTIATE_TEST_SUITE_P(
         // ttyS0 is a phantom node (not listed): 1 is free; ttyS1 is real.
         BindingCase{"PhantomTtySIsFreeRealTtySIsTaken", {"ttyS1", "ttyUSB0"}, {}, {{1, FtdiById}},
                     {{1, "ttyUSB0" + FtdiText}, {2, "ttyS1 \u00b7 built-in serial port"}}},
-        BindingCase{"AllNumbersTakenBindsNothing", {"ttyUSB0"}, allNumbersTaken(), allNumbersTaken(), {}}),
+        BindingCase{"AllNumbersTakenBindsNothing", {"ttyUSB0"}, allNumbersTaken(), allNumbersTaken(), {}},
+        // COM1 and COM2 turn out taken when the links are made; COM2 by the
+        // adapter itself, which then needs no other number.
+        BindingCase{"NumbersTakenMeanwhileAreSkipped", {"ttyUSB0", "ttyACM0"}, {},
+                    {{1, "/dev/null"}, {2, FtdiById}, {3, "@/dev/ttyACM0"}}, {{2, "ttyUSB0" + FtdiText}},
+                    {{1, "/dev/null"}, {2, FtdiById}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SerialDevices, KernelsUartTypeZeroIsAPhantom) {
