@@ -5,9 +5,6 @@
 #include <sys/wait.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <functional>
 #include <regex>
 #include <sstream>
 #include <thread>
@@ -37,16 +34,6 @@ int shell(const TempDir& dir, const std::string& line) {
     const int raw = std::system(("cd " + dir.path() + " || exit 99; " + line).c_str());
     return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 }
-// The lines of a trace file with their stamps (local date and time) cut off,
-// each of which must be there.
-Lines traceLines(const std::string& text) {
-    static const std::regex stamp(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} )");
-    std::istringstream in(text);
-    Lines lines;
-    for (std::string line; std::getline(in, line); lines.push_back(std::regex_replace(line, stamp, "")))
-        EXPECT_TRUE(std::regex_search(line, stamp)) << line;
-    return lines;
-}
 // The text, the saved header's time and date masked; cut to the length of the
 // expected text before its "..." when it ends so.
 std::string seen(const std::string& text, const std::string& expected) {
@@ -72,6 +59,8 @@ const std::pair<std::string, Lines> Long = [] {
 const std::string Values = "temperature12h=25\ntableTempUnit=F\npressureReductionConstant=29.92\n";
 const std::string Table = "*\r\n* KELMORADYNIQUE, INC.\r\n*\r\n* Pressure Reduction Table\r\n"
                           "* as of hh:mm:ss mm-dd-yyyy\r\n*\r\n-30  .99\r\n 25  1.01\r\n";
+const std::string TableJson = "[\n  {\n    \"temperature\": \"-30\",\n    \"ratio\": \".99\"\n  },\n"
+                              "  {\n    \"temperature\": \"25\",\n    \"ratio\": \"1.01\"\n  }\n]\n";
 const std::string Silent = "Communications:  Unit is not responding.  Please verify PC and/or unit Port and/or Baud Rate. ";
 const std::string Replace = "File:  Selected file already exist. Do you want to replace it?... \n  -> ";
 const std::string LongWarning = "File:  Table has more than 180 lines. Please verify... ";
@@ -87,18 +76,13 @@ protected:
         dir.write("long.txt", Long.first);
         dir.write("old.txt", "old\r\n");
     }
-    // A unit with two table lines, fast unless paced; port 0 takes the lowest free number.
-    std::unique_ptr<sim::PtyUnit> startUnit(const Edit& edit, int port = 0, bool paced = false) {
+    // A fast unit with two table lines; port 0 takes the lowest free number.
+    std::unique_ptr<sim::PtyUnit> startUnit(const Edit& edit, int port) {
         sim::UnitConfig cfg = sim::defaultConfig();
-        cfg.paced = paced;
+        cfg.paced = false;
         cfg.table = {{"-30", ".99"}, {"25", "1.01"}};
         if (edit) edit(cfg);
         return std::make_unique<sim::PtyUnit>(dir.path(), cfg, port);
-    }
-    // What the unit received, once it has had time to take in the last line.
-    static Lines received(sim::PtyUnit& unit) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(30));
-        return unit.received();
     }
 };
 
@@ -107,7 +91,7 @@ protected:
 struct Case {
     const char* name;
     Edit edit;
-    Lines args;  // after "--port" and the unit's port, unless `settings` is given
+    Lines args;  // after "--port" and the unit's port, unless `settings` is given; "{link}" is the unit's COM link
     int status;
     Lines wire;         // what the unit received
     std::string out;    // "{device}" stands for the unit's device
@@ -130,17 +114,23 @@ TEST_P(CliCommand, SendsTheWindowsLinesAndEndsWithItsStatus) {
     if (settingsFile) dir.write(SettingsFileName, c.settings);
     Lines args = c.settings ? Lines{} : Lines{"--port", std::to_string(unit->port())};
     if (!c.trace.empty()) args.insert(args.end(), {"--trace", dir.file("wire.txt")});
-    args.insert(args.end(), c.args.begin(), c.args.end());
+    for (const std::string& a : c.args) args.push_back(a == "{link}" ? unit->linkPath() : a);
     const int status = shell(dir, command(dir, args));
     EXPECT_EQ(status, c.status) << dir.read("cli.err");
     EXPECT_TRUE(status == 1 || !unit->hungUp()) << "a line that dropped is a failure of the link";
-    EXPECT_EQ(received(*unit), c.wire);
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));  // for the unit to take in the last line
+    EXPECT_EQ(unit->received(), c.wire);
     const std::string out = std::regex_replace(c.out, std::regex("\\{device\\}"), unit->slavePath());
     EXPECT_EQ(seen(dir.read("cli.out"), out), out);
     EXPECT_TRUE(c.err.empty() || dir.read("cli.err").find(c.err + "\n") != std::string::npos) << dir.read("cli.err");
     EXPECT_EQ(seen(dir.read("old.txt"), c.old), c.old);
     EXPECT_EQ(dir.read(SettingsFileName), settingsFile ? c.settings : "");
-    const Lines trace = traceLines(dir.read("wire.txt"));
+    // The trace: local date and time to the millisecond, then the event.
+    std::istringstream in(dir.read("wire.txt"));
+    const std::regex stamp(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} )");
+    Lines trace;
+    for (std::string line; std::getline(in, line); trace.push_back(std::regex_replace(line, stamp, "")))
+        EXPECT_TRUE(std::regex_search(line, stamp)) << line;
     ASSERT_EQ(trace.size(), c.trace.size()) << ::testing::PrintToString(trace);
     for (size_t i = 0; i < trace.size(); ++i) EXPECT_EQ(seen(trace[i], c.trace[i]), c.trace[i]);
 }
@@ -148,33 +138,29 @@ TEST_P(CliCommand, SendsTheWindowsLinesAndEndsWithItsStatus) {
 INSTANTIATE_TEST_SUITE_P(
     Commands, CliCommand,
     ::testing::Values(
-        Case{"read_values_json", {}, {"read-values", "--json"}, 0, {"*0100VR", "*0100JH", "*0100JP", "*0100JC"},
-             "{\n  \"temperature12h\": \"25\",\n  \"tableTempUnit\": \"F\",\n  \"pressureReductionConstant\": \"29.92\"\n}\n", ""},
         Case{"write_values_all_given", {}, {"write-values", "--temp", "-20", "--unit", "C", "--constant", "30.5"}, 0,
              {"*0100VR", "*0100EW*0100JP=0", "*0100EW*0100JH=-20", "*0100EW*0100JC=30.5"},
              "temperature12h=-20\ntableTempUnit=C\npressureReductionConstant=30.5\n", ""},
         Case{"write_values_others_read_first", {}, {"write-values", "--constant", "0.5"}, 0,
              {"*0100VR", "*0100JH", "*0100JP", "*0100JC", "*0100VR", "*0100EW*0100JP=1", "*0100EW*0100JH=25",
               "*0100EW*0100JC=.5"}, "temperature12h=25\ntableTempUnit=F\npressureReductionConstant=.5\n", ""},
-        Case{"baro_disable", {}, {"baro", "disable"}, 0, {"*0100VR", "*0100EZ*0100PB=0"}, "", ""},
+        Case{"baro_disable_at_device", {}, {"--device", "{link}", "baro", "disable"}, 0, {"*0100VR", "*0100EZ*0100PB=0"}, "", "", {}, ""},
         Case{"read_table_to_stdout", {}, {"read-table"}, 0, TwoRead, Table, ""},
-        Case{"read_table_json", {}, {"read-table", "--json"}, 0, TwoRead,
-             "[\n  {\n    \"temperature\": \"-30\",\n    \"ratio\": \".99\"\n  },\n"
-             "  {\n    \"temperature\": \"25\",\n    \"ratio\": \"1.01\"\n  }\n]\n", ""},
-        Case{"write_table", {}, {"write-table", "table.txt"}, 0, TableWrite, "", ""},
+        Case{"read_table_json", {}, {"read-table", "--json"}, 0, TwoRead, TableJson, ""},
+        Case{"write_table_at_line_speed", [](sim::UnitConfig& c) { c.paced = true; }, {"write-table", "table.txt"}, 0, TableWrite, "", ""},
         // The unit is port 1, the first of the list; other ports may follow.
         Case{"ports", {}, {"ports"}, 0, {}, "1\t{device}\tCOM1 \u2192 {device}\n...", ""},
         Case{"ports_json", {}, {"ports", "--json"}, 0, {},
              "[\n  {\n    \"port\": 1,\n    \"device\": \"{device}\",\n    \"text\": \"COM1 \u2192 {device}\"\n  }...", ""},
         // Failures of the link or the unit: 1. Replies in pieces are traced whole, odd bytes escaped.
-        Case{"silent_unit", [](sim::UnitConfig& c) { c.faults.silent = true; }, {"read-table"}, 1, {"*0100VR"}, "", Silent,
+        Case{"silent_unit", [](sim::UnitConfig& c) { c.faults.silent = true; }, {"write-table", "table.txt"}, 1, {"*0100VR"}, "", Silent,
              {"COM1 open 9600,N,8,1", "COM1 sent *0100VR\\r\\n", "COM1 time-out no reply line within 2 s", "COM1 close"}},
         Case{"another_baud_rate", {}, {"--baud", "19200", "detect"}, 1, {}, "", Silent},
         Case{"hung_up", [](sim::UnitConfig& c) { c.faults.hangupAfter = 1, c.faults.pieces = 3, c.version = "1\t\x80\\"; },
              {"detect"}, 1, {"*0100VR"}, "", " was disconnected. Plug it in again and repeat the operation. ",
              {"COM1 open 9600,N,8,1", "COM1 sent *0100VR\\r\\n", "COM1 recv *0001VR=P1\\x09\\x80\\\\\\r\\n",
               "COM1 sent *0100VR\\r\\n", "COM1 failure 10005 The serial device ...", "COM1 close"}},
-        Case{"another_unit_id", [](sim::UnitConfig& c) { c.faults.answerAsId = "01"; }, {"detect"}, 1, {"*0100VR"},
+        Case{"another_unit_id", [](sim::UnitConfig& c) { c.faults.answerAsId = "01"; }, {"read-table"}, 1, {"*0100VR"},
              "", "Communications:  Unit detected, but at a different Unit ID.  Please verify Unit ID settings. "},
         // Usage: 2.
         Case{"value_refused", {}, {"write-values", "--temp", "12.5", "--unit", "R", "--constant", "1"}, 2, {}, "",
@@ -194,35 +180,22 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"long_table_goes_on", {}, {"write-table", "long.txt", "--yes"}, 0, Long.second, "", LongWarning},
         // The defaults: port 1, 9600 baud, unit 01; else the settings file's.
         Case{"no_settings_file", {}, {"detect"}, 0, {"*0100VR", "*0100VR", "*0100JH", "*0100JP", "*0100JC"}, Values, "", {}, ""},
-        Case{"settings_file", [](sim::UnitConfig& c) { c.id = "07", c.baud = 19200; }, {"read-values"}, 0,
-             {"*0700VR", "*0700JH", "*0700JP", "*0700JC"}, Values, "", {}, "2\r\n19200\r\n07\r\ntable.txt\r\n0\r\n"},
+        Case{"settings_file_json", [](sim::UnitConfig& c) { c.id = "07", c.baud = 19200; }, {"read-values", "--json"}, 0,
+             {"*0700VR", "*0700JH", "*0700JP", "*0700JC"},
+             "{\n  \"temperature12h\": \"25\",\n  \"tableTempUnit\": \"F\",\n  \"pressureReductionConstant\": \"29.92\"\n}\n", "",
+             {}, "2\r\n19200\r\n07\r\ntable.txt\r\n0\r\n"},
         Case{"settings_file_cut_short", {}, {"detect"}, 3, {}, "",
              "File:  Initial Configuration File Error!, Can't continue... ", {}, "1\r\n9600\r\n01\r\n\r\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// Two processes write a table at once, one into a unit of the unit-simulator
-// program (ended with SIGTERM, which removes its link), into one trace file.
-TEST_F(Cli, TwoProcessesWriteATableIntoTwoUnitsAtOnce) {
-    auto one = startUnit({}, 1, true);  // at the line's real speed, so that the writes overlap
-    const auto cli = [&](const std::string& port, const std::string& id) {
-        return "{ " + command(dir, {"--port", port, "--id", id, "--trace", "both.txt", "write-table", "table.txt"},
-                              "COM" + port) + "; echo $? >COM" + port + ".rc; } & ";
-    };
-    shell(dir, program("unit-simulator") + " --folder . --port 2 --id 07 --kind M --no-pace --table table.txt >sim.out & s=$!; "
-               "until [ -s sim.out ] || ! kill -0 $s; do sleep 0.05; done; " + cli("1", "01") + "a=$!; " + cli("2", "07") +
-               "wait $a $!; kill $s; wait $s; echo $? >sim.rc");
-    EXPECT_EQ(dir.read("COM1.rc") + dir.read("COM2.rc") + dir.read("sim.rc"), "0\n0\n0\n") << dir.read("COM2.err");
-    EXPECT_TRUE(dir.read("sim.out").starts_with("port 2\n"));
-    // Only the program's own link is gone.
-    EXPECT_TRUE(std::filesystem::exists(one->linkPath()) && !std::filesystem::exists(std::filesystem::symlink_status(dir.file("COM2"))));
-    EXPECT_EQ(received(*one), TableWrite);
-    // Every line whole: each port's open, twelve lines of exchanges and close.
-    const std::regex whole(R"(^COM([12]) (open|sent|recv|close)( .*)?$)");
-    int perPort[3] = {0, 0, 0};  // [0]: lines not whole
-    std::smatch m;
-    for (const std::string& line : traceLines(dir.read("both.txt")))
-        ++perPort[std::regex_match(line, m, whole) ? m[1].str()[0] - '0' : 0];
-    EXPECT_EQ(std::vector<int>(perPort, perPort + 3), (std::vector<int>{0, 14, 14}));
+// The unit-simulator program serves a unit until SIGTERM, which removes its link.
+TEST_F(Cli, TheUnitSimulatorProgramServesUntilItIsEnded) {
+    shell(dir, program("unit-simulator") + " --folder . --port 2 --id 07 --kind M --no-pace --table table.txt >sim.out & "
+               "s=$!; until [ -s sim.out ] || ! kill -0 $s; do sleep 0.05; done; " +
+               command(dir, {"--port", "2", "--id", "07", "read-table", "--json"}) + "; echo $? >cli.rc; kill $s; wait $s; echo $? >sim.rc");
+    EXPECT_EQ(dir.read("sim.out").substr(0, 7) + dir.read("cli.rc") + dir.read("sim.rc"), "port 2\n0\n0\n") << dir.read("cli.err");
+    EXPECT_EQ(dir.read("cli.out"), TableJson);
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(dir.file("COM2"))));
 }
 
 }  // namespace

