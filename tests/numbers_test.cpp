@@ -16,11 +16,10 @@ const double Tiny = std::numeric_limits<double>::denorm_min();
 
 TEST(LeadingNumberValue, ReadsTheLeadingNumberAndStopsAtTheFirstOtherCharacter) {
     const std::pair<std::string, double> cases[] = {
-        {" 20 x", 20}, {"+7", 7}, {"-.5", -0.5}, {"5.", 5}, {"0.1", 0.1}, {"1.5e+2", 150}, {"25E-1", 2.5}, {"*0001", 0},
-        {"", 0}, {".", 0}, {"-", 0}, {"--1", 0}, {"E5", 0}, {"&H10", 0}, {"12.5.3", 12.5}, {"1,5", 1}, {"1E", 1},
-        {"1E+", 1}, {"2Ex", 2}, {"3D2", 3}, {"1\r2", 1},
+        {" 20 x", 20}, {"-.5", -0.5}, {"1.5e+2", 150}, {"25E-1", 2.5}, {"*0001", 0}, {"", 0}, {".", 0}, {"-", 0},
+        {"1E", 1}, {"1E+", 1}, {"2Ex", 2}, {"&H10", 0}, {"3D2", 3}, {"1,5", 1}, {"12.5.3", 12.5}, {"\n\n42", 42},
         // Blanks, tabs and line feeds are ignored wherever they stand.
-        {" \t- 1\n2 . 5 E 1", -125}, {"\n\n42", 42},
+        {" \t- 1\n2 . 5 E 1", -125},
         // Extreme lengths and exponents: saturated, never infinite; correctly rounded.
         {std::string(5000, '0') + "7", 7}, {"1" + std::string(400, '0'), DBL_MAX}, {"-1E400", -DBL_MAX},
         {"1E99999999999999999999", DBL_MAX}, {"1E-99999999999999999999", 0}, {std::string(100000, '9'), DBL_MAX},
@@ -33,14 +32,13 @@ TEST(LeadingNumberValue, ReadsTheLeadingNumberAndStopsAtTheFirstOtherCharacter) 
 
 TEST(SignedNumberText, ShortestFormWithTheSignColumn) {
     const std::pair<double, std::string> cases[] = {
-        {-40, "-40"}, {1.0123, " 1.0123"}, {0.9876, " .9876"}, {0, " 0"}, {-0.0, " 0"}, {-0.00012345, "-.00012345"},
+        {0.9876, " .9876"}, {0, " 0"}, {-0.0, " 0"}, {Inf, " Infinity"}, {-Inf, "-Infinity"}, {std::nan(""), " NaN"},
         // Fifteen significant digits, rounded.
-        {0.1 + 0.2, " .3"}, {2.0 / 3, " .666666666666667"}, {1e15 - 1, " 999999999999999"},
-        {-123456.789012345678, "-123456.789012346"}, {9.9999999999999999, " 10"}, {0.99999999999999999, " 1"},
+        {2.0 / 3, " .666666666666667"}, {1e15 - 1, " 999999999999999"}, {9.9999999999999999, " 10"},
+        {0.99999999999999999, " 1"}, {9.999999999999999e14, " 1000000000000000"},
         // Plain forms for very large and very small magnitudes: no exponent.
         {-1.5e20, "-150000000000000000000"}, {123456789012345678.0, " 123456789012346000"}, {-1.5e-7, "-.00000015"},
         {DBL_MAX, " 179769313486232" + std::string(294, '0')}, {Tiny, " ." + std::string(323, '0') + "494065645841247"},
-        {9.999999999999999e14, " 1000000000000000"}, {std::nan(""), " NaN"}, {Inf, " Infinity"}, {-Inf, "-Infinity"},
     };
     for (const auto& [value, text] : cases) EXPECT_EQ(signedNumberText(value), text) << value;
     EXPECT_EQ(valueText(0.9876) + valueText(-0.5) + valueText(-0.0), ".9876-.50");
@@ -49,13 +47,13 @@ TEST(SignedNumberText, ShortestFormWithTheSignColumn) {
 TEST(WholeTextValue, OneNumberWithAPointAndBlanksAround) {
     // Beyond a double's range: still a number, an infinity of its sign.
     const std::pair<std::string, double> cases[] = {
-        {"29.92", 29.92}, {"  -12 ", -12}, {"\t+5\t", 5}, {".5", 0.5}, {"5.", 5}, {"1.5E2", 150}, {"1e-2", 0.01},
-        {"1.000", 1}, {"1E-400", 0}, {"1E400", Inf}, {"-1E99999999999999999999", -Inf}, {"1" + std::string(309, '0'), Inf},
+        {"  -12 ", -12}, {"\t+5\t", 5}, {"5.", 5}, {"1.5E2", 150}, {"1e-2", 0.01},
+        {"1E-400", 0}, {"1E400", Inf}, {"-1E99999999999999999999", -Inf}, {"1" + std::string(309, '0'), Inf},
     };
     for (const auto& [text, value] : cases) EXPECT_EQ(wholeTextValue(text), value) << text;
     // No grouping separators and no decimal comma, whatever the locale.
-    for (const char* text : {"", "   ", "&H10", "1e", "1e+", "--1", "+-1", ".", "-", "+", "1 2", "1.2.3", "12a", "a12",
-                             ",5", "5,", "29,92", "1,000", "1,000.5", "1.000,5", "1\u202f000", "1E5.5", "0x10", "1D2", "1\n"})
+    for (const char* text : {"", "   ", "&H10", "1e", "1e+", "--1", "+-1", ".", "-", "1 2", "1.2.3", "12a", ",5", "29,92",
+                             "1,000", "1.000,5", "1\u202f000", "1E5.5", "0x10", "1D2", "1\n"})
         EXPECT_FALSE(wholeTextValue(text).has_value()) << text;
     EXPECT_FALSE(std::signbit(*wholeTextValue("-0")));
 }
