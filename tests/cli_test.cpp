@@ -83,10 +83,9 @@ class Cli : public ::testing::TestWithParam<Case> {
 protected:
     TempDir dir;
     void SetUp() override {
-        dir.write("table.txt", "* header\r\n-30 0.99\r\n\r\n25   1.01\r\n");
-        dir.write("bad.txt", "* header\r\n20 1.0 5\r\n");
-        dir.write("long.txt", Long.first);
-        dir.write("old.txt", "old\r\n");
+        for (const auto& [name, text] : {std::pair<std::string, std::string>{"table.txt", "* header\r\n-30 0.99\r\n\r\n25   1.01\r\n"},
+                                         {"bad.txt", "* header\r\n20 1.0 5\r\n"}, {"long.txt", Long.first}, {"old.txt", "old\r\n"}})
+            dir.write(name, text);
     }
 };
 
@@ -104,15 +103,15 @@ TEST_P(Cli, SendsTheWindowsLinesAndEndsWithItsStatus) {
     if (!c.trace.empty()) args.insert(args.end(), {"--trace", dir.file("wire.txt")});
     for (const std::string& a : c.args) args.push_back(a == "{link}" ? unit.linkPath() : a);
     const int status = shell(dir, command(dir, args));
-    EXPECT_EQ(status, c.status) << dir.read("cli.err");
-    EXPECT_TRUE(status == 1 || !unit.hungUp()) << "a line that dropped is a failure of the link";
+    // The status expected; a line that dropped is a failure of the link.
+    EXPECT_TRUE(status == c.status && (status == 1 || !unit.hungUp())) << status << " " << dir.read("cli.err");
     ::usleep(30000);  // for the unit to take in the last line
     EXPECT_EQ(unit.received(), c.wire);
     const std::string out = std::regex_replace(c.out, std::regex("\\{device\\}"), unit.slavePath());
-    EXPECT_EQ(seen(dir.read("cli.out"), out), out);
     EXPECT_TRUE(c.err.empty() || dir.read("cli.err").find(c.err + "\n") != std::string::npos) << dir.read("cli.err");
-    EXPECT_EQ(seen(dir.read("old.txt"), c.old), c.old);
-    EXPECT_EQ(dir.read(SettingsFileName), settingsFile ? c.settings : "");
+    // Standard output, old.txt and the settings file afterwards.
+    EXPECT_EQ(seen(dir.read("cli.out"), out) + "|" + seen(dir.read("old.txt"), c.old) + "|" + dir.read(SettingsFileName),
+              out + "|" + c.old + "|" + (settingsFile ? c.settings : ""));
     // The trace: local date and time to the millisecond, then the event; a
     // line without them stays whole and fails.
     std::istringstream in(dir.read("wire.txt"));
@@ -142,9 +141,9 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"ports_json", {}, {"ports", "--json"}, 0, {},
              "[\n  {\n    \"port\": 1,\n    \"device\": \"{device}\",\n    \"text\": \"COM1 \u2192 {device}\"\n  }...", ""},
         // Failures of the link or the unit: 1. Replies in pieces are traced whole, odd bytes escaped.
-        Case{"silent_unit", [](Unit& c) { c.faults.silent = true; }, {"write-table", "table.txt"}, 1, {"*0100VR"}, "", Silent,
-             {"COM1 open 9600,N,8,1", "COM1 sent *0100VR\\r\\n", "COM1 time-out no reply line within 2 s", "COM1 close"}},
-        Case{"another_baud_rate", {}, {"--baud", "19200", "detect"}, 1, {}, "", Silent},
+        // At another speed the unit hears only noise and stays silent.
+        Case{"another_baud_rate", {}, {"--baud", "19200", "write-table", "table.txt"}, 1, {}, "", Silent,
+             {"COM1 open 19200,N,8,1", "COM1 sent *0100VR\\r\\n", "COM1 time-out no reply line within 2 s", "COM1 close"}},
         Case{"hung_up", [](Unit& c) { c.faults.hangupAfter = 1, c.faults.pieces = 3, c.version = "1\t\x80\\"; }, {"detect"}, 1,
              {"*0100VR"}, "", " was disconnected. Plug it in again and repeat the operation. ",
              {"COM1 open 9600,N,8,1", "COM1 sent *0100VR\\r\\n", "COM1 recv *0001VR=P1\\x09\\x80\\\\\\r\\n",

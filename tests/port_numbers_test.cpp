@@ -39,8 +39,7 @@ TEST_P(PortBinding, NewDevicesTakeTheLowestFreeNumberAndExistingFilesStay) {
     TempDir dir;
     const auto real = [&](const std::string& text) { return std::regex_replace(text, std::regex("@"), dir.path()); };
     const auto link = [&](const Links& links) {
-        for (const auto& [n, target] : links)
-            ASSERT_EQ(::symlink(real(target).c_str(), dir.file("COM" + std::to_string(n)).c_str()), 0);
+        for (const auto& [n, to] : links) EXPECT_EQ(::symlink(real(to).c_str(), dir.file("COM" + std::to_string(n)).c_str()), 0);
     };
     for (const char* folder : {"dev", "by-id"}) std::filesystem::create_directories(dir.file(folder));
     std::vector<SerialDevice> devices;
@@ -48,7 +47,7 @@ TEST_P(PortBinding, NewDevicesTakeTheLowestFreeNumberAndExistingFilesStay) {
         const std::string path = dir.file("dev/" + name);
         const bool usb = name.starts_with("ttyUSB");
         dir.write("dev/" + name, "");
-        ASSERT_TRUE(!usb || ::symlink(path.c_str(), real(FtdiById).c_str()) == 0);
+        EXPECT_TRUE(!usb || ::symlink(path.c_str(), real(FtdiById).c_str()) == 0);
         devices.push_back({path, name.starts_with("ttyS") ? "" : stableSerialName(path, dir.file("by-id")), usb ? "FT232R USB UART" : "",
                            usb ? "FTDI" : "", usb ? "A50285BI" : "", name.starts_with("ttyS")});
     }
@@ -87,8 +86,8 @@ TEST(SerialDevices, KernelsUartTypeZeroIsAPhantom) {
     for (const char* tty : {"ttyS0", "ttyS1"}) std::filesystem::create_directories(dir.file(tty));
     dir.write("ttyS0/type", "0\n"), dir.write("ttyS1/type", "4\n");
     // No word from the kernel (ttyS2): the enumeration's stands.
-    EXPECT_EQ(std::vector<bool>({phantomUart("ttyS0", dir.path()), phantomUart("ttyS1", dir.path()),
-                                 phantomUart("ttyS2", dir.path())}), std::vector<bool>({true, false, false}));
+    for (const auto& [tty, phantom] : {std::pair{"ttyS0", true}, {"ttyS1", false}, {"ttyS2", false}})
+        EXPECT_EQ(phantomUart(tty, dir.path()), phantom) << tty;
 }
 
 }  // namespace
