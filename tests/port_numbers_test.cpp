@@ -75,10 +75,12 @@ INSTANTIATE_TEST_SUITE_P(
                     {{1, "ttyS0 \u00b7 built-in serial port"}, {2, "COM2 \u2192 @/gone \u00b7 not present"},
                      {3, "ttyUSB0" + FtdiText}, {4, "ttyACM0"}, {5, ""}}},
         BindingCase{"AllNumbersTakenBindsNothing", {"ttyUSB0"}, AllTaken, AllTaken, {}},
-        // COM1 and COM2 turn out taken when the links are made; COM2 by the adapter itself, which needs no other.
-        BindingCase{"NumbersTakenMeanwhileAreSkipped", {"ttyUSB0", "ttyACM0"}, {},
-                    {{1, "/dev/null"}, {2, FtdiById}, {3, "@/dev/ttyACM0"}}, {{1, "COM1 \u2192 /dev/null"}, {2, "ttyUSB0" + FtdiText}},
-                    {{1, "/dev/null"}, {2, FtdiById}}}),
+        // COM1 hides ttyS0, which then needs a number of its own; COM2 turns out taken when the links are made, by
+        // the adapter itself, which then needs no other.
+        BindingCase{"HiddenAndMeanwhileTakenNumbersAreSkipped", {"ttyS0", "ttyUSB0", "ttyACM0"}, {{1, "/dev/null"}},
+                    {{1, "/dev/null"}, {2, FtdiById}, {3, "@/dev/ttyS0"}, {4, "@/dev/ttyACM0"}},
+                    {{1, "COM1 \u2192 /dev/null"}, {2, "ttyUSB0" + FtdiText}, {3, "ttyS0 \u00b7 built-in serial port"}},
+                    {{2, FtdiById}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SerialDevices, KernelsUartTypeZeroIsAPhantom) {
