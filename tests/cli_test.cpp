@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <regex>
 #include <sstream>
 
@@ -17,14 +18,12 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-// The path of a program built next to the tests.
-std::string program(const std::string& name) {
-    return (std::filesystem::read_symlink("/proc/self/exe").parent_path() / name).string();
-}
+// The folder of the programs built next to the tests.
+const std::filesystem::path Bin = std::filesystem::read_symlink("/proc/self/exe").parent_path();
 // The shell command that runs quorvel-cli on the folder, standard input
 // empty, standard output and error to cli.out and cli.err.
 std::string command(const TempDir& dir, const Lines& args) {
-    std::string line = program("quorvel-cli") + " --folder " + dir.path();
+    std::string line = (Bin / "quorvel-cli").string() + " --folder " + dir.path();
     for (const std::string& a : args) line += " '" + a + "'";
     return line + " </dev/null >cli.out 2>cli.err";
 }
@@ -180,7 +179,7 @@ INSTANTIATE_TEST_SUITE_P(
 // The unit-simulator program: a table file it cannot load ends it at once
 // (2); else it serves its unit until SIGTERM, which ends it (0) and removes its link.
 TEST_F(Cli, TheUnitSimulatorProgramServesUntilItIsEnded) {
-    const std::string sim = program("unit-simulator");
+    const std::string sim = (Bin / "unit-simulator").string();
     shell(dir, "for t in bad.txt missing.txt; do " + sim + " --table $t 2>/dev/null; echo $? >>rc; done; " + sim +
                    " --folder . --port 2 --id 07 --kind M --no-pace --table table.txt >sim.out & s=$!; "
                    "until [ -s sim.out ] || ! kill -0 $s; do sleep 0.05; done; " +

@@ -48,8 +48,8 @@ TEST_P(PortBinding, NewDevicesTakeTheLowestFreeNumberAndExistingFilesStay) {
         const bool usb = name.starts_with("ttyUSB");
         dir.write("dev/" + name, "");
         EXPECT_TRUE(!usb || ::symlink(path.c_str(), real(FtdiById).c_str()) == 0);
-        devices.push_back({path, name.starts_with("ttyS") ? "" : stableSerialName(path, dir.file("by-id")), usb ? "FT232R USB UART" : "",
-                           usb ? "FTDI" : "", usb ? "A50285BI" : "", name.starts_with("ttyS")});
+        devices.push_back({path, name.starts_with("ttyS") ? "" : stableSerialName(path, dir.file("by-id")),
+                           usb ? "FT232R USB UART" : "", usb ? "FTDI" : "", usb ? "A50285BI" : "", name.starts_with("ttyS")});
     }
     link(c.before);
     PortNumbers numbers(dir.path(), devices, dir.file("dev/ttyS"));
@@ -58,7 +58,8 @@ TEST_P(PortBinding, NewDevicesTakeTheLowestFreeNumberAndExistingFilesStay) {
     Links made;
     for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
         if (std::string name = entry.path().filename().string(); name.starts_with("COM"))
-            made[std::stoi(name.substr(3))] = std::regex_replace(std::filesystem::read_symlink(entry.path()).string(), std::regex(dir.path()), "@");
+            made[std::stoi(name.substr(3))] =
+                std::regex_replace(std::filesystem::read_symlink(entry.path()).string(), std::regex(dir.path()), "@");
     EXPECT_EQ(made, c.after);
     // The links made lead to their devices: a fresh look sees what the binder says.
     const std::vector<std::string> details = numbers.details();
