@@ -75,6 +75,11 @@ INSTANTIATE_TEST_SUITE_P(
                     {{2, "@/gone"}, {3, FtdiById}, {4, "@/dev/ttyACM0"}},
                     {{1, "ttyS0 \u00b7 built-in serial port"}, {2, "COM2 \u2192 @/gone \u00b7 not present"},
                      {3, "ttyUSB0" + FtdiText}, {4, "ttyACM0"}, {5, ""}}},
+        BindingCase{"ReplugKeepsTheNumber", {"ttyUSB1"}, {{3, FtdiById}}, {{3, FtdiById}},
+                    {{3, "ttyUSB1" + FtdiText}, {1, ""}}},
+        // ttyS0 is a phantom node (not listed): 1 is free; ttyS1 is real.
+        BindingCase{"PhantomTtySIsFreeRealTtySIsTaken", {"ttyS1", "ttyUSB0"}, {}, {{1, FtdiById}},
+                    {{1, "ttyUSB0" + FtdiText}, {2, "ttyS1 \u00b7 built-in serial port"}}},
         BindingCase{"AllNumbersTakenBindsNothing", {"ttyUSB0"}, AllTaken, AllTaken, {}},
         // COM1 hides ttyS0, which then needs a number of its own; COM2 turns out taken when the links are made, by
         // the adapter itself, which then needs no other.
