@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <sstream>
 #include <thread>
 
 #include "support/system_faults.h"
@@ -136,14 +135,11 @@ std::vector<Row> allRows() {
         // Silent at one exchange after the link check.
         {Detect, at("SilentAtIdentity", "VR", Silent, 2), {NotDetected}, "", "30|2|28.5", SetupOnly},
         {Read, at("SilentAtJP", "JP", Silent), {NoReply}, ReadingJC, " 25|2|29.92"},
-        {Read, at("SilentAtJC", "JC", Silent), {NoReply}, "", " 25|1|28.5"},
         {Write, at("SilentAtJP", "JP", Silent, 0), {NotConfirmed}, Writing, "1,30,28.5"},
         {Write, at("SilentAtJH", "JH", Silent), {NoReplyJH}, "", "2,25,28.5"},
         {Write, at("SilentAtJC", "JC", Silent, 0), {NotConfirmed}, Writing, "2,30,29.92"},
-        {GetTable, at("SilentAtFirstJT", "JT001", Silent), {NoReply}, "", "rows=0 stopped=1"},
         {GetTable, at("SilentAtSecondJR", "JR002", Silent), {NoReply}, "", "rows=1 stopped=2"},
         {GetTable, at("SilentAtEndMarker", "JT006", Silent), {NoReply}, "", "rows=5 stopped=6"},
-        {SaveTable, at("SilentAtModeQuery", "PB", Silent), {ModeNoReply}, Aborted, "|list2=1"},
         {SaveTable, at("SilentAtSecondJT", "JT002", Silent), {WriteNoReply}, Aborted, "10:1.1|list2=0"},
         {SaveTable, at("SilentAtFirstJR", "JR001", Silent), {WriteNoReply}, Aborted, "10:0|list2=0"},
         // One reply 0.3 s inside or past its exchange's time limit. A late
@@ -182,6 +178,7 @@ std::vector<Row> allRows() {
          "10:1.1 20:0|list2=0"},
         // The line drops when the command arrives.
         {Write, at("HangUpAtJH", "JH", HangUp), {LineDropped}, Writing, "2,25,29.92"},
+        {GetTable, at("HangUpAtSecondJR", "JR002", HangUp), {LineDropped}, "", "rows=1 stopped=2"},
         {SaveTable, at("HangUpAtSecondJR", "JR002", HangUp), {LineDropped}, Aborted, "10:1.1 20:0|list2=0"},
     });
     return rows;
@@ -200,52 +197,21 @@ public:
     std::function<void(const std::string&)> beforeWrite;
 };
 
-struct Outcome {
-    std::vector<Box> boxes;
-    std::string status, frames, data;
-    bool portOpen = false;
-    size_t list1 = 0, list2 = 0;
-};
-
-// Outcome to text and back, for a case run in a child process.
-std::string pack(const Outcome& o) {
-    std::ostringstream out;
-    auto put = [&](const std::string& s) { out << s.size() << ':' << s; };
-    for (const std::string& s : {o.status, o.frames, o.data, std::to_string(o.portOpen), std::to_string(o.list1),
-                                 std::to_string(o.list2), std::to_string(o.boxes.size())})
-        put(s);
-    for (const Box& b : o.boxes) {
-        put(b.text);
-        put(b.title);
-        put(std::to_string(static_cast<int>(b.icon)));
-    }
-    return out.str();
+// An outcome is one text, a line per box and then the rest, so that a case
+// run in a child process hands it back as it is and a '*' in a row's box text
+// can stand for any characters.
+std::string boxLine(const std::string& text, const std::string& title, Icon icon, Buttons buttons) {
+    return text + "|" + title + "|" + std::to_string(static_cast<int>(icon)) + "|" +
+           std::to_string(static_cast<int>(buttons)) + "\n";
 }
-Outcome unpack(const std::string& text) {
-    std::istringstream in(text);
-    auto get = [&] {
-        size_t n = 0;
-        char colon = 0;
-        in >> n >> colon;
-        std::string s(n, '\0');
-        in.read(s.data(), static_cast<std::streamsize>(n));
-        return s;
-    };
-    Outcome o;
-    o.status = get();
-    o.frames = get();
-    o.data = get();
-    o.portOpen = get() == "1";
-    o.list1 = std::stoul("0" + get());
-    o.list2 = std::stoul("0" + get());
-    for (size_t n = std::stoul("0" + get()); n > 0 && in; --n) {
-        Box b;
-        b.text = get();
-        b.title = get();
-        b.icon = static_cast<Icon>(std::stoi("0" + get()));
-        o.boxes.push_back(b);
-    }
-    return o;
+// What follows the boxes: the status line, the frames, the data and whether
+// the port was left open and the lists as they must stay (List2 only for the
+// operations that do not fill it).
+std::string rest(Op op, const std::string& status, const std::string& frames, const std::string& data, bool open,
+                 size_t list1, size_t list2) {
+    std::string out = status + "\n" + frames + "\n" + data + "\nopen=" + std::to_string(open) +
+                      " list1=" + std::to_string(list1);
+    return op == Op::GetTable || op == Op::SaveTable ? out : out + " list2=" + std::to_string(list2);
 }
 
 class FaultMatrix : public FormFixtureWith<WatchedPort, FileSystem, ::testing::TestWithParam<Row>> {
@@ -324,7 +290,7 @@ protected:
         return {};
     }
 
-    Outcome run(Op op) {
+    std::string run(Op op) {
         switch (op) {
             case Op::Verify: form.VerifyCommunication(); break;
             case Op::Detect: form.cmdDetectZov_Click(); break;
@@ -334,51 +300,34 @@ protected:
             case Op::GetTable: form.Command4_Click(); break;
             case Op::SaveTable: form.Command1_Click(); break;
         }
-        Outcome o;
-        for (const MessageRecord& r : ui.boxes) {
-            EXPECT_EQ(r.buttons, Buttons::OK) << r.text;
-            o.boxes.push_back({r.text, r.title, r.icon});
-        }
-        o.status = form.Label2.caption();
-        o.data = snapshot(op);
+        std::string boxes;
+        for (const MessageRecord& r : ui.boxes) boxes += boxLine(r.text, r.title, r.icon, r.buttons);
+        const std::string data = snapshot(op);
         if (op == Op::Verify) port.close();  // the caller's job after a verification
-        o.portOpen = port.isOpen();
-        o.frames.clear();
+        std::string frames;
         for (const Frame* f : {&form.Frame1, &form.Frame2, &form.Frame4, &form.Frame5, &form.Frame7, &form.Frame8,
                                &form.Frame10, &form.Frame12, &form.Frame13, &form.Frame3})
-            o.frames += f->enabled() ? '1' : '0';
-        o.list1 = form.List1.listCount();
-        o.list2 = form.List2.listCount();
-        return o;
+            frames += f->enabled() ? '1' : '0';
+        return boxes + rest(op, form.Label2.caption(), frames, data, port.isOpen(), form.List1.listCount(),
+                            form.List2.listCount());
     }
 };
 
 TEST_P(FaultMatrix, EndsAsItsOperationMust) {
     const Row& row = GetParam();
-    Outcome got;
+    std::string got;
     if (row.fault.port == PortFault::Denied) {
-        std::optional<std::string> packed = runWithoutAccess(unit->slavePath(), [&] { return pack(run(row.op)); });
-        ASSERT_TRUE(packed) << "the case did not run as another user";
-        got = unpack(*packed);
+        std::optional<std::string> text = runWithoutAccess(unit->slavePath(), [&] { return run(row.op); });
+        ASSERT_TRUE(text) << "the case did not run as another user";
+        got = *text;
     } else {
         got = run(row.op);
     }
-
-    ASSERT_EQ(got.boxes.size(), row.boxes.size()) << ::testing::PrintToString(got.boxes);
-    for (size_t i = 0; i < row.boxes.size(); ++i) {
-        EXPECT_EQ(::fnmatch(row.boxes[i].text.c_str(), got.boxes[i].text.c_str(), 0), 0)
-            << "box " << i << ": \"" << got.boxes[i].text << "\"";
-        EXPECT_EQ(got.boxes[i].title, row.boxes[i].title) << got.boxes[i].text;
-        EXPECT_EQ(got.boxes[i].icon, row.boxes[i].icon) << got.boxes[i].text;
-    }
-    EXPECT_EQ(got.status, row.status);
-    EXPECT_EQ(got.frames, row.frames);
-    EXPECT_FALSE(got.portOpen);
-    EXPECT_EQ(got.data, row.data);
-    EXPECT_EQ(got.list1, 2u);  // the table file loaded stays as loaded
-    if (row.op != Op::GetTable && row.op != Op::SaveTable) {
-        EXPECT_EQ(got.list2, 1u);
-    }
+    // The table file loaded stays as loaded (2 rows), List2 as it was (1 row).
+    std::string wanted;
+    for (const Box& b : row.boxes) wanted += boxLine(b.text, b.title, b.icon, Buttons::OK);
+    wanted += rest(row.op, row.status, row.frames, row.data, false, 2, 1);
+    EXPECT_EQ(::fnmatch(wanted.c_str(), got.c_str(), FNM_NOESCAPE), 0) << "got:\n" << got << "\nwanted:\n" << wanted;
 
     // The port and the unit are usable again: a read with the fault gone gets
     // the unit's own values, with no late reply of this case in between.
