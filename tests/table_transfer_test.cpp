@@ -212,37 +212,48 @@ TEST_F(TableTransfer, WriteSendsShortestValuesAndTheTableReadsBackTheSame) {
     EXPECT_EQ(form.Label2.caption(), "Table transferred successfully from unit.");
 }
 
-// Every refused write ends with "Transfer aborted...", the port closed and the
-// window usable; the checks of the whole file come before anything is sent,
-// data lines are counted while writing, and what was written stays.
-struct Refused {
+// A write ends with "Table successfully transferred to unit..." or, refused,
+// with "Transfer aborted..."; either way the port is closed and the window
+// usable. The checks of the whole file come before anything is sent; the
+// write pass reads the file again as it is then, counts the data lines and
+// leaves the unit with what was written before a refusal. The progress bar
+// was sized for the lines loaded and never goes beyond its end (a value
+// beyond it is refused).
+struct Write {
     const char* name;
     std::optional<std::string> file;  // none: no table loaded
+    std::string now;                  // the file's content at the write; empty: as loaded
     bool gone;                        // the file was removed after loading
     std::string echo;                 // what the unit echoes instead of the value sent
     Box box;
     std::vector<sim::TableLine> stored;
     std::string lastSent;
     bool writing;  // the write pass began: List2 is cleared
+    int bar;       // the highest value the progress bar showed, up to the box
 };
+void PrintTo(const Write& row, std::ostream* out) { *out << row.name; }
 
-void PrintTo(const Refused& row, std::ostream* out) { *out << row.name; }
+class TableWrite : public TableTransfer, public ::testing::WithParamInterface<Write> {};
 
-class RefusedWrite : public TableTransfer, public ::testing::WithParamInterface<Refused> {};
-
-TEST_P(RefusedWrite, AbortsTheTransfer) {
-    const Refused& c = GetParam();
+TEST_P(TableWrite, EndsAsTheFileAndTheEchoesAllow) {
+    const Write& c = GetParam();
     startUnitWith([&](sim::UnitConfig& u) { u.table.clear(), u.faults.echoOverride = c.echo; });
     if (c.file) loadFile(*c.file);
     if (c.gone) std::filesystem::remove(dir.file("table.txt"));
+    if (!c.now.empty()) dir.write("table.txt", c.now);
     form.List2.addItem("kept");
-    form.Command1_Click();
+    int highest = 0;
+    ui.onEvents = [&] { highest = std::max(highest, form.ProgressBar1.value()); };
+    ui.onBox = [&](const MessageRecord&) { ui.onEvents(); };
+    EXPECT_NO_THROW(form.Command1_Click());
+    const bool done = c.box == Complete;
     EXPECT_EQ(boxes(), std::vector<Box>{c.box});
     EXPECT_EQ(stored().table, c.stored);
     EXPECT_EQ(unitReceived().back(), c.lastSent);
     EXPECT_EQ(form.List2.listCount(), c.writing ? 0 : 1);
-    EXPECT_EQ(form.CommOK, 0);
-    EXPECT_EQ(form.Label2.caption(), "Transfer aborted...");
+    EXPECT_EQ(highest, c.bar);
+    EXPECT_EQ(form.CommOK, done ? 1 : 0);
+    EXPECT_EQ(form.Label2.caption(), done ? "Table successfully transferred to unit..." : "Transfer aborted...");
     expectEndedCleanly();
 }
 
@@ -253,59 +264,36 @@ std::string repeated(const std::string& line, int n) {
     return text;
 }
 
-INSTANTIATE_TEST_SUITE_P(Writes, RefusedWrite, ::testing::Values(
-    Refused{"NoTableLoaded", {}, false, "", {" No Table from File to transfer. ", "Info", Icon::Exclamation}, {},
-            "*0100VR", false},
-    Refused{"TableFileGone", "20 1.0\r\n", true, "",
-            {" Can't find selected file. Please verify... ", "File", Icon::Exclamation}, {}, "*0100VR", false},
-    Refused{"MoreThan999Lines", repeated("1 2\r\n", 1000), false, "",
-            error(" Table has more than 999 lines.  Transfer aborted. "), {}, "*0100VR", false},
-    Refused{"MalformedLine7", repeated("*\r\n", 6) + "12\r\n20 1.0\r\n", false, "",
-            error(" Invalid table entry, line  7.  Transfer aborted."), {}, "*0100VR", false},
-    Refused{"TemperatureOfDataLine2", "*\r\n*\r\n*\r\n\r\n20 1.0\r\nabc 1.0\r\n", false, "",
-            {" Non-numeric temperature value detected, line  2.  Transfer aborted.", "Error"}, {{"20", "1"}},
-            "*0100EW*0100JR001=1", true},
-    Refused{"RatioOfDataLine1", "* x\r\n3 x1\r\n", false, "",
-            {" Non-numeric ratio value detected, line  1.  Transfer aborted.", "Error"}, {}, "*0100PB", true},
-    Refused{"TemperatureBeyondADouble", "1E400 1.0\r\n", false, "",
-            {" Non-numeric temperature value detected, line  1.  Transfer aborted.", "Error"}, {}, "*0100PB", true},
-    Refused{"EchoThatDiffers", "1.0123 1.01234\r\n5 6\r\n", false, "1.0123",
-            {" Value returned ( 1.0123) does not match value sent! ( 1.01234), can't continue... ", "Error"},
-            {{"1.0123", "1.01234"}}, "*0100EW*0100JR001=1.01234", true},
+INSTANTIATE_TEST_SUITE_P(Files, TableWrite, ::testing::Values(
+    Write{"FileGrownSinceLoading", "1 2\r\n", "1 2\r\n3 4\r\n5 6\r\n", false, "", Complete,
+          {{"1", "2"}, {"3", "4"}, {"5", "6"}}, "*0100EW*0100JR003=6", true, 1},
+    Write{"CommentsOnlyWriteNothing", "1 2\r\n", "* only a comment\r\n\r\n   \r\n", false, "", Complete, {},
+          "*0100PB", true, 0},
+    Write{"EchoEqualInValue", "20 20\r\n", "", false, "20.000", Complete, {{"20", "20"}}, "*0100EW*0100JR001=20",
+          true, 1},
+    Write{"NoTableLoaded", {}, "", false, "", {" No Table from File to transfer. ", "Info", Icon::Exclamation}, {},
+          "*0100VR", false, 0},
+    Write{"TableFileGone", "20 1.0\r\n", "", true, "",
+          {" Can't find selected file. Please verify... ", "File", Icon::Exclamation}, {}, "*0100VR", false, 0},
+    Write{"MoreThan999Lines", repeated("1 2\r\n", 1000), "", false, "",
+          error(" Table has more than 999 lines.  Transfer aborted. "), {}, "*0100VR", false, 0},
+    Write{"MalformedLine7", repeated("*\r\n", 6) + "12\r\n20 1.0\r\n", "", false, "",
+          error(" Invalid table entry, line  7.  Transfer aborted."), {}, "*0100VR", false, 0},
+    Write{"TemperatureOfDataLine2", "*\r\n*\r\n*\r\n\r\n20 1.0\r\nabc 1.0\r\n", "", false, "",
+          {" Non-numeric temperature value detected, line  2.  Transfer aborted.", "Error"}, {{"20", "1"}},
+          "*0100EW*0100JR001=1", true, 2},
+    Write{"RatioOfDataLine1", "* x\r\n3 x1\r\n", "", false, "",
+          {" Non-numeric ratio value detected, line  1.  Transfer aborted.", "Error"}, {}, "*0100PB", true, 1},
+    Write{"TemperatureBeyondADouble", "1E400 1.0\r\n", "", false, "",
+          {" Non-numeric temperature value detected, line  1.  Transfer aborted.", "Error"}, {}, "*0100PB", true, 1},
+    Write{"EchoThatDiffers", "1.0123 1.01234\r\n5 6\r\n", "", false, "1.0123",
+          {" Value returned ( 1.0123) does not match value sent! ( 1.01234), can't continue... ", "Error"},
+          {{"1.0123", "1.01234"}}, "*0100EW*0100JR001=1.01234", true, 1},
     // An echo without a number confirms nothing, not even a 0.
-    Refused{"EchoWithoutANumber", "0 1\r\n", false, "abc",
-            {" Value returned (abc) does not match value sent! ( 0), can't continue... ", "Error"}, {{"0", "0"}},
-            "*0100EW*0100JT001=0", true}),
+    Write{"EchoWithoutANumber", "0 1\r\n", "", false, "abc",
+          {" Value returned (abc) does not match value sent! ( 0), can't continue... ", "Error"}, {{"0", "0"}},
+          "*0100EW*0100JT001=0", true, 1}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(TableTransfer, WriteTakesTheFileAsItIsNowAndCommentsOnlyWriteNothing) {
-    startUnitWith([](sim::UnitConfig& c) { c.table.clear(); });
-    loadFile("1 2\r\n");
-    dir.write("table.txt", "1 2\r\n3 4\r\n5 6\r\n");
-    // The bar was sized for the one line loaded: it stays full while the
-    // three lines go out (a value beyond the bar's end is refused).
-    int highest = 0;
-    ui.onEvents = [&] { highest = std::max(highest, form.ProgressBar1.value()); };
-    EXPECT_NO_THROW(form.Command1_Click());
-    EXPECT_EQ(stored().table, (std::vector<sim::TableLine>{{"1", "2"}, {"3", "4"}, {"5", "6"}}));
-    EXPECT_EQ(highest, 1);
-    EXPECT_EQ(boxes(), std::vector<Box>{Complete});
-
-    ui.boxes.clear();
-    loadFile("1 2\r\n");
-    dir.write("table.txt", "* only a comment\r\n\r\n   \r\n");
-    form.Command1_Click();
-    EXPECT_EQ(boxes(), std::vector<Box>{Complete});
-    EXPECT_EQ(unitReceived().back(), "*0100PB");
-    EXPECT_EQ(form.Label2.caption(), "Table successfully transferred to unit...");
-
-    // An echo equal in value to the value sent is accepted.
-    ui.boxes.clear();
-    unit->withModel([](sim::UnitModel& m) { m.config().faults.echoOverride = "20.000"; });
-    loadFile("20 20\r\n");
-    form.Command1_Click();
-    EXPECT_EQ(boxes(), std::vector<Box>{Complete});
-}
 
 }  // namespace
 }  // namespace qv::test
