@@ -42,8 +42,10 @@ public:
 };
 
 template <class Files>
-class TableFormWith : public ::testing::Test {
+class TableFormWith : public FormFixtureWith<NoSerialPort, Files> {
 protected:
+    using Base = FormFixtureWith<NoSerialPort, Files>;
+    using Base::dir, Base::ui, Base::clock, Base::form;
     void SetUp() override {
         savedCwd = std::filesystem::current_path();  // the dialogs change it
         std::filesystem::current_path(dir.path());
@@ -87,13 +89,6 @@ protected:
     }
 
     std::filesystem::path savedCwd;
-    TempDir dir;
-    HeadlessToolkit ui{dir.path()};
-    NoSerialPort port;
-    TestClock clock;
-    Files files;
-    Platform platform{ui, port, clock, files};
-    MainForm form{platform};
 };
 
 using TableForm = TableFormWith<FileSystem>;
