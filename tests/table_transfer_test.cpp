@@ -89,91 +89,78 @@ INSTANTIATE_TEST_SUITE_P(Texts, EndMarker, ::testing::Values("9999", "9999.0", "
 // A close by the user while values are being written asks first; a close by
 // the system (a termination signal) never asks; reading operations end at
 // once. The close comes when the status line first shows the given text.
-TEST_F(TableTransfer, ClosingDuringAnOperationAsksOnlyWhileWriting) {
-    auto loadTable = [&](MainForm& f) {
-        dir.write("table.txt", countingFile(30));
-        f.Text1.setText(dir.file("table.txt"));
-        f.Command10_Click();
-    };
-    auto writeTable = [](MainForm& f) { return f.Command1.press(); };
-    auto readTable = [](MainForm& f) { return f.Command4.press(); };
-    auto readValues = [](MainForm& f) { return f.cmdReadCurrentValues.press(); };
-    const auto nothing = [](MainForm&) {};
-    const std::string tableWritten = "Table successfully transferred to unit...";
-    const struct {
-        const char* what;
-        std::function<void(MainForm&)> prepare;
-        std::function<bool(MainForm&)> press;
-        std::string closeAtStatus, succeeded;
-        CloseRequest how;
-        std::optional<Answer> answer;  // none: nobody is asked
-        std::string lastSent;          // empty: the operation runs on to its end
-    } cases[] = {
-        {"table write, No", loadTable, writeTable, "Sending: *0100EW*0100JT003", tableWritten, CloseRequest::User,
-         Answer::No, ""},
-        {"table write, Yes", loadTable, writeTable, "Sending: *0100EW*0100JT003", tableWritten, CloseRequest::User,
-         Answer::Yes, "*0100EW*0100JT003=3"},
-        {"table write, signal", loadTable, writeTable, "Sending: *0100EW*0100JT003", tableWritten,
-         CloseRequest::Forced, std::nullopt, "*0100EW*0100JT003=3"},
-        {"configuration write, No",
-         [](MainForm& f) {
-             f.txt12HourTemp.setText("25");
-             f.txtPressureReductionConstant.setText("29.92");
-             f.cboTableTempUnit.setListIndex(1);
-         },
-         [](MainForm& f) { return f.cmdWriteValues.press(); }, "Writing config data to unit...",
-         "Configuration values saved successfully.", CloseRequest::User, Answer::No, ""},
-        {"barometric mode write, Yes", [](MainForm& f) { f.Option4_0.setValue(true); },
-         [](MainForm& f) { return f.Command12.press(); }, "Writing Barometric mode...", "Barometric Mode OK",
-         CloseRequest::User, Answer::Yes, ""},
-        // Between two lines, and while the unit is asked.
-        {"table read", nothing, readTable, "Received :*0001JR002", "Table transferred successfully from unit.",
-         CloseRequest::User, std::nullopt, "*0100JR002"},
-        {"configuration read", nothing, readValues, "Reading Table Temperature Units Value from unit...",
-         "Configuration values read successfully.", CloseRequest::User, std::nullopt, "*0100JP"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        startUnit();
-        MainForm f(platform);
-        f.Combo1.setText(std::to_string(unit->port()));
-        f.Combo2.setText("9600");
-        f.Combo3.setText("01");
-        c.prepare(f);
-        f.EnableFrames();
-        ui.boxes.clear();
-        if (c.answer) ui.answerNextQuestion(*c.answer);
-        bool requested = false;
-        ui.onEvents = [&] {
-            if (!requested && f.Label2.caption().rfind(c.closeAtStatus, 0) == 0) {
-                requested = true;
-                EXPECT_FALSE(f.requestClose(c.how));
-            }
-        };
-        EXPECT_TRUE(c.press(f));
-        ui.onEvents = nullptr;
-        EXPECT_TRUE(requested);
-        const bool goesOn = c.answer == Answer::No;
-        EXPECT_EQ(f.closing(), !goesOn);
-        EXPECT_EQ(f.Label2.caption() == c.succeeded, goesOn) << f.Label2.caption();
-        EXPECT_FALSE(port.isOpen());
-        EXPECT_FALSE(f.busy());
-        if (!c.lastSent.empty()) {
-            EXPECT_EQ(unitReceived().back(), c.lastSent);
+enum class Task { TableWrite, ConfigWrite, BaroWrite, TableRead, ConfigRead };
+struct Closing {
+    const char* name;
+    Task task;
+    std::string closeAt;
+    CloseRequest how;
+    std::optional<Answer> answer;  // none: nobody is asked
+    std::string lastSent;          // empty: the operation runs on to its end
+};
+void PrintTo(const Closing& row, std::ostream* out) { *out << row.name; }
+
+class ClosingTheWindow : public TableTransfer, public ::testing::WithParamInterface<Closing> {};
+
+TEST_P(ClosingTheWindow, WhileWritingAsksFirstAndOtherwiseEndsTheOperation) {
+    const Closing& c = GetParam();
+    startUnit();
+    loadFile(countingFile(30));
+    form.txt12HourTemp.setText("25");
+    form.txtPressureReductionConstant.setText("29.92");
+    form.cboTableTempUnit.setListIndex(1);
+    form.Option4_0.setValue(true);
+    form.EnableFrames();
+    if (c.answer) ui.answerNextQuestion(*c.answer);
+    bool requested = false;
+    ui.onEvents = [&] {
+        if (!requested && form.Label2.caption().rfind(c.closeAt, 0) == 0) {
+            requested = true;
+            EXPECT_FALSE(form.requestClose(c.how));
         }
-        if (c.answer) {
-            ASSERT_FALSE(ui.boxes.empty());
-            const MessageRecord& q = ui.boxes.front();
-            EXPECT_EQ(q.text, " Values are still being written to the unit.  Closing now leaves the unit "
-                              "partly written.  Close anyway? ");
-            EXPECT_EQ(std::make_tuple(q.title, q.buttons, q.icon),
-                      std::make_tuple(AppTitle, Buttons::YesNo, Icon::Exclamation));
-        } else {
-            EXPECT_TRUE(ui.boxes.empty());
-        }
-        EXPECT_TRUE(ui.scriptDone());
+    };
+    Button* const buttons[] = {&form.Command1, &form.cmdWriteValues, &form.Command12, &form.Command4,
+                               &form.cmdReadCurrentValues};
+    const std::string succeeded[] = {"Table successfully transferred to unit...",
+                                     "Configuration values saved successfully.", "Barometric Mode OK",
+                                     "Table transferred successfully from unit.",
+                                     "Configuration values read successfully."};
+    EXPECT_TRUE(buttons[static_cast<int>(c.task)]->press());
+    ui.onEvents = nullptr;
+    EXPECT_TRUE(requested);
+    const bool goesOn = c.answer == Answer::No;
+    EXPECT_EQ(form.closing(), !goesOn);
+    EXPECT_EQ(form.Label2.caption() == succeeded[static_cast<int>(c.task)], goesOn) << form.Label2.caption();
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_FALSE(form.busy());
+    if (!c.lastSent.empty()) {
+        EXPECT_EQ(unitReceived().back(), c.lastSent);
     }
+    if (c.answer) {
+        ASSERT_FALSE(ui.boxes.empty());
+        const MessageRecord& q = ui.boxes.front();
+        EXPECT_EQ(q.text, " Values are still being written to the unit.  Closing now leaves the unit "
+                          "partly written.  Close anyway? ");
+        EXPECT_EQ(std::make_tuple(q.title, q.buttons, q.icon),
+                  std::make_tuple(AppTitle, Buttons::YesNo, Icon::Exclamation));
+    } else {
+        EXPECT_TRUE(ui.boxes.empty());
+    }
+    EXPECT_TRUE(ui.scriptDone());
 }
+
+const std::string AtThirdLine = "Sending: *0100EW*0100JT003";
+INSTANTIATE_TEST_SUITE_P(Tasks, ClosingTheWindow, ::testing::Values(
+    Closing{"TableWriteNo", Task::TableWrite, AtThirdLine, CloseRequest::User, Answer::No, ""},
+    Closing{"TableWriteYes", Task::TableWrite, AtThirdLine, CloseRequest::User, Answer::Yes, "*0100EW*0100JT003=3"},
+    Closing{"TableWriteSignal", Task::TableWrite, AtThirdLine, CloseRequest::Forced, {}, "*0100EW*0100JT003=3"},
+    Closing{"ConfigWriteNo", Task::ConfigWrite, "Writing config data to unit...", CloseRequest::User, Answer::No, ""},
+    Closing{"BaroWriteYes", Task::BaroWrite, "Writing Barometric mode...", CloseRequest::User, Answer::Yes, ""},
+    // Between two lines, and while the unit is asked.
+    Closing{"TableRead", Task::TableRead, "Received :*0001JR002", CloseRequest::User, {}, "*0100JR002"},
+    Closing{"ConfigRead", Task::ConfigRead, "Reading Table Temperature Units Value from unit...", CloseRequest::User,
+            {}, "*0100JP"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // ---- Writing the table to the unit -------------------------------------------------
 
