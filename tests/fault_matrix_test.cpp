@@ -22,24 +22,24 @@ namespace {
 enum class Op { Verify, Detect, Read, Write, Baro, GetTable, SaveTable };
 using enum Op;
 const char* const OpNames[] = {"Verify", "Detect", "Read", "Write", "Baro", "GetTable", "SaveTable"};
-enum class PortFault { None, Missing, InUse, Denied };
+enum class PortFault { None, Missing, BadNumber, NoId, InUse, Denied };
 
 struct Fault {
     std::string name;
-    sim::Faults faults;
+    sim::Faults faults = {};
     std::string at = "";  // the exchange whose command holds this text; empty: from the start
-    int nth = 1;     // which such exchange (0: every one)
+    int nth = 1;          // which such exchange (0: every one)
     PortFault port = PortFault::None;
 };
 struct Row {
     Op op;
     Fault fault;
-    std::vector<Box> boxes;  // a '*' in a text matches any characters
+    std::vector<Box> boxes;  // a '*' in a text or the status matches any characters
     std::string status;
-    std::string data;  // what the operation touches, as snapshot() writes it
+    std::string data;                            // what the operation touches, as snapshot() writes it
     std::string file = "10 1.1\r\n20 1.2\r\n";  // the table file loaded; empty: none
     std::string now = "";  // the file's content when the operation runs; empty: as loaded; "-": removed
-    bool bar = false;  // the data ends with the highest value the progress bar showed
+    bool bar = false;      // the data ends with the highest value the progress bar showed
 };
 
 sim::Faults with(const std::function<void(sim::Faults&)>& set) {
@@ -49,8 +49,8 @@ sim::Faults with(const std::function<void(sim::Faults&)>& set) {
 }
 const sim::Faults Silent = with([](auto& f) { f.silent = true; }), Garbled = with([](auto& f) { f.garble = true; });
 const sim::Faults Short = with([](auto& f) { f.shortReply = true; }), HangUp = with([](auto& f) { f.hangupAfter = 0; });
-sim::Faults late(double s) { return with([=](auto& f) { f.replyDelay = s; }); }
 Fault at(std::string name, std::string cmd, sim::Faults f, int nth = 1) { return {name, f, cmd, nth}; }
+Fault port(const char* name, PortFault p) { return {name, {}, "", 1, p}; }
 
 const Box NoVR{" Unit is not responding.  Please verify PC and/or unit Port and/or Baud Rate. ", "Communications"};
 const Box NotDetected{" Unit not detected!  Check communication settings and connections. "};
@@ -59,10 +59,15 @@ const Box NotConfirmed{" Unit is not responding or is not a Rarerizeza Rerededo!
 const Box CantWrite{" Can't write Barometric Mode. ", "Info"};
 const Box Complete{"           Transfer Complete.                           ", "Information", Icon::Information};
 const Box NotBaro{"Unit is not a Rarerizeza Rerededo!\nCannot transfer table to unit.\n", "Barometric Mode"};
+const Box WriteNoReply{" Unit not responding. ", "Communications"};
 const Box Dropped{" The serial device /dev/pts/* was disconnected. Plug it in again and repeat the operation. ",
                   "Port", Icon::Exclamation};
+const Box Denied{" Error  10013:  Permission denied for /dev/pts/*: only its owner \"root\" may open it. An "
+                 "administrator must grant you access, for example with a udev rule for the device.",
+                 "Info", Icon::Exclamation};
 
 const std::string Writing = "Writing config data to unit...", Aborted = "Transfer aborted...";
+const std::string ReadingJC = "Reading Pressure Reduction Constant Value from unit...";
 // What each operation leaves when it fails before any exchange of its own, and
 // when it succeeds.
 const std::string Untouched[] = {"ok=0 open=0", "30|2|28.5", "30|2|28.5", "1,25,29.92", "1", "rows=1 stopped=7",
@@ -75,66 +80,64 @@ const std::string DoneStatus[] = {"", "Unit detected!", "Configuration values re
 
 std::vector<Row> allRows() {
     std::vector<Row> rows;
+    auto succeeds = [&](Op op, const Fault& f) {
+        rows.push_back({op, f, op >= GetTable ? std::vector{Complete} : std::vector<Box>{}, DoneStatus[int(op)],
+                        Done[int(op)]});
+    };
     // The link check fails: each operation ends without an exchange of its own.
-    auto linkFails = [&](const Fault& f, const Box& box, const std::string& status) {
-        for (Op op : {Detect, Read, Write, Baro, GetTable, SaveTable})
-            rows.push_back({op, f, {box}, op == SaveTable ? Aborted : status, Untouched[int(op)]});
+    for (Op op : {Detect, Read, Write, Baro, GetTable, SaveTable}) {
+        const std::string failed = op == SaveTable ? Aborted : "before";
+        rows.push_back({op, {"SilentFromStart", Silent}, {NoVR}, op == SaveTable ? Aborted : "", Untouched[int(op)]});
+        rows.push_back({op, port("MissingDevice", PortFault::Missing),
+                        {{" Invalid Serial Port Number!   Please verify... ", "Port", Icon::Exclamation}}, failed,
+                        Untouched[int(op)]});
+        succeeds(op, {"ReplyInPieces", with([](auto& f) { f.pieces = 3; })});
+    }
+    // How the link check itself fails.
+    rows.insert(rows.end(), {
+        {Verify, {"AnswerFromAnotherId", with([](auto& f) { f.answerAsId = "02"; })},
+         {{" Unit detected, but at a different Unit ID.  Please verify Unit ID settings. ", "Communications"}}, "",
+         Untouched[0]},
+        {Verify, port("PortInUse", PortFault::InUse),
+         {{" Port already in use!   Please verify... ", "Port", Icon::Exclamation}}, "before", Untouched[0]},
+        {Verify, port("PermissionDenied", PortFault::Denied), {Denied}, "before", Untouched[0]},
+        {Verify, port("PortNumberNoNumber", PortFault::BadNumber),
+         {{" Error  13:  Type mismatch", "Info", Icon::Exclamation}}, "before", Untouched[0]},
+        {Verify, port("NoUnitId", PortFault::NoId),
+         {{"Must supply value for COM port, baud rate, and ID.", "Error", Icon::Stop}}, "before", Untouched[0]},
+        {Verify, at("HangUpAtVR", "VR", HangUp), {{" Error  10005:  The serial device *", "Info", Icon::Exclamation}},
+         "Verifying Communication....", Untouched[0]},
+    });
+    // One reply 0.3 s inside or past its exchange's time limit. A late write
+    // is still applied by the unit.
+    auto timing = [&](Op op, const std::string& cmd, double limit, const Box& box, std::string status, std::string data) {
+        succeeds(op, at("JustInTime", cmd, with([=](auto& f) { f.replyDelay = limit - 0.3; })));
+        rows.push_back({op, at("JustTooLate", cmd, with([=](auto& f) { f.replyDelay = limit + 0.3; })), {box}, status, data});
     };
-    auto succeeds = [](Op op, const Fault& f) -> Row {
-        return {op, f, op >= GetTable ? std::vector<Box>{Complete} : std::vector<Box>{}, DoneStatus[int(op)], Done[int(op)]};
-    };
-    const Box Denied{" Error  10013:  Permission denied for /dev/pts/*: only its owner \"root\" may open it. An "
-                     "administrator must grant you access, for example with a udev rule for the device.",
-                     "Info", Icon::Exclamation};
-    linkFails({"SilentFromStart", Silent}, NoVR, "");
-    linkFails({"AnswerFromAnotherId", with([](auto& f) { f.answerAsId = "02"; })},
-              {" Unit detected, but at a different Unit ID.  Please verify Unit ID settings. ", "Communications"}, "");
-    linkFails({"MissingDevice", {}, "", 1, PortFault::Missing},
-              {" Invalid Serial Port Number!   Please verify... ", "Port", Icon::Exclamation}, "before");
-    linkFails({"PortInUse", {}, "", 1, PortFault::InUse},
-              {" Port already in use!   Please verify... ", "Port", Icon::Exclamation}, "before");
-    linkFails({"PermissionDenied", {}, "", 1, PortFault::Denied}, Denied, "before");
-    rows.push_back({Verify, {"PermissionDenied", {}, "", 1, PortFault::Denied}, {Denied}, "before", Untouched[0]});
-    for (Op op : {Detect, Read, Write, Baro, GetTable, SaveTable})
-        rows.push_back(succeeds(op, {"ReplyInPieces", with([](auto& f) { f.pieces = 3; })}));
-    std::vector<Row> more{
+    timing(Verify, "VR", 2, NoVR, "", Untouched[0]);
+    timing(Detect, "JC", 5, {" Error communicating with unit "}, "", "25|1|28.5");
+    timing(Read, "JC", 3, NoReply, "", " 25|1|28.5");
+    timing(Baro, "PB", 5, {" Unit is not responding or Barometric mode is disabled.  ", "Communications"}, "", "0");
+    timing(GetTable, "JT001", 2, NoReply, "", "rows=0 stopped=1");
+    timing(SaveTable, "PB", 1, {" Unit is not responding. ", "Communications"}, Aborted, "|list2=1");
+    succeeds(Write, at("JustInTime", "JC", with([](auto& f) { f.replyDelay = 2.7; })));
+    // Every JC line is late: the second attempt takes the first one's reply.
+    succeeds(Write, at("JustTooLateThenRetried", "JC", with([](auto& f) { f.replyDelay = 3.3; }), 0));
+    rows.insert(rows.end(), {
         // Silent at one exchange after the link check.
         {Detect, at("SilentAtIdentity", "VR", Silent, 2), {NotDetected}, "", "30|2|28.5"},
-        {Read, at("SilentAtJP", "JP", Silent), {NoReply}, "Reading Pressure Reduction Constant Value from unit...",
-         " 25|2|29.92"},
+        {Read, at("SilentAtJP", "JP", Silent), {NoReply}, ReadingJC, " 25|2|29.92"},
         {Write, at("SilentAtJP", "JP", Silent, 0), {NotConfirmed}, Writing, "1,30,28.5"},
         {Write, at("SilentAtJH", "JH", Silent), {{" Unit is not responding or is not a Rarerizeza Rerededo!  ",
                                                   "Communications"}}, "", "2,25,28.5"},
         {Write, at("SilentAtJC", "JC", Silent, 0), {NotConfirmed}, Writing, "2,30,29.92"},
         {GetTable, at("SilentAtSecondJR", "JR002", Silent), {NoReply}, "", "rows=1 stopped=2"},
         {GetTable, at("SilentAtEndMarker", "JT006", Silent), {NoReply}, "", "rows=5 stopped=6"},
-        {SaveTable, at("SilentAtSecondJT", "JT002", Silent), {{" Unit not responding. ", "Communications"}}, Aborted,
-         "10:1.1|list2=0"},
-        {SaveTable, at("SilentAtFirstJR", "JR001", Silent), {{" Unit not responding. ", "Communications"}}, Aborted,
-         "10:0|list2=0"},
-        // One reply 0.3 s inside or past its exchange's time limit. A late
-        // write is still applied by the unit.
-        succeeds(Verify, at("JustInTime", "VR", late(1.7))),
-        {Verify, at("JustTooLate", "VR", late(2.3)), {NoVR}, "", Untouched[0]},
-        succeeds(Detect, at("JustInTime", "JC", late(4.7))),
-        {Detect, at("JustTooLate", "JC", late(5.3)), {{" Error communicating with unit "}}, "", "25|1|28.5"},
-        succeeds(Read, at("JustInTime", "JC", late(2.7))),
-        {Read, at("JustTooLate", "JC", late(3.3)), {NoReply}, "", " 25|1|28.5"},
-        succeeds(Write, at("JustInTime", "JC", late(2.7))),
-        // Every JC line is late: the second attempt takes the first one's reply.
-        succeeds(Write, at("JustTooLateThenRetried", "JC", late(3.3), 0)),
-        succeeds(Baro, at("JustInTime", "PB", late(4.7))),
-        {Baro, at("JustTooLate", "PB", late(5.3)),
-         {{" Unit is not responding or Barometric mode is disabled.  ", "Communications"}}, "", "0"},
-        succeeds(GetTable, at("JustInTime", "JT001", late(1.7))),
-        {GetTable, at("JustTooLate", "JT001", late(2.3)), {NoReply}, "", "rows=0 stopped=1"},
-        succeeds(SaveTable, at("JustInTime", "PB", late(0.7))),
-        {SaveTable, at("JustTooLate", "PB", late(1.3)), {{" Unit is not responding. ", "Communications"}}, Aborted,
-         "|list2=1"},
+        {SaveTable, at("SilentAtSecondJT", "JT002", Silent), {WriteNoReply}, Aborted, "10:1.1|list2=0"},
+        {SaveTable, at("SilentAtFirstJR", "JR001", Silent), {WriteNoReply}, Aborted, "10:0|list2=0"},
         // Value texts garbled (the frame intact) from the start.
         {Detect, {"Garbled", Garbled}, {NotDetected}, "", "30|2|28.5"},
-        {Read, {"Garbled", Garbled}, {{" Illegal table temp unit returned. "}}, "Reading Pressure Reduction Constant "
-         "Value from unit...", " 0|2|\")>)\""},
+        {Read, {"Garbled", Garbled}, {{" Illegal table temp unit returned. "}}, ReadingJC, " 0|2|\")>)\""},
         {Write, {"Garbled", Garbled}, {NotConfirmed, {" Value retuned is different than value set. ", "Info"},
                                        NotConfirmed}, Writing, "2,30,28.5"},
         {Baro, {"Garbled", Garbled}, {CantWrite}, "Writing Barometric mode...", "0"},
@@ -153,8 +156,7 @@ std::vector<Row> allRows() {
         {Write, at("HangUpAtJH", "JH", HangUp), {Dropped}, Writing, "2,25,29.92"},
         {GetTable, at("HangUpAtSecondJR", "JR002", HangUp), {Dropped}, "", "rows=1 stopped=2"},
         {SaveTable, at("HangUpAtSecondJR", "JR002", HangUp), {Dropped}, Aborted, "10:1.1 20:0|list2=0"},
-    };
-    rows.insert(rows.end(), more.begin(), more.end());
+    });
     // The table file, as loaded and as it is at the write (the checks of the
     // whole file come before anything is sent and leave List2; the write pass
     // reads the file again, counts the data lines and leaves the unit with
@@ -163,34 +165,34 @@ std::vector<Row> allRows() {
     // its end.
     auto write = [&](const char* name, std::string file, std::string now, std::string echo, const Box& box,
                      std::string data) {
-        rows.push_back({SaveTable, {name, with([&](auto& f) { f.echoOverride = echo; })}, {box}, box == Complete ? DoneStatus[6] : Aborted,
-                        data, file, now, true});
+        rows.push_back({SaveTable, {name, with([&](auto& f) { f.echoOverride = echo; })}, {box},
+                        box == Complete ? DoneStatus[int(SaveTable)] : Aborted, data, file, now, true});
     };
-    auto error = [](const std::string& text, Icon icon = Icon::None) { return Box{text, "Error", icon}; };
     std::string lines1000, comments6;
     for (int i = 0; i < 1000; ++i) lines1000 += "1 2\r\n", comments6 += i < 6 ? "*\r\n" : "";
+    const std::string Temperature = " Non-numeric temperature value detected, line ";
     write("FileGrownSinceLoading", "1 2\r\n", "1 2\r\n3 4\r\n5 6\r\n", "", Complete, "1:2 3:4 5:6|list2=0 bar=1");
     write("CommentsOnlyWriteNothing", "1 2\r\n", "* only a comment\r\n\r\n   \r\n", "", Complete, "|list2=0 bar=0");
     write("EchoEqualInValue", "20 20\r\n", "", "20.000", Complete, "20:20|list2=0 bar=1");
     write("NoTableLoaded", "", "", "", {" No Table from File to transfer. ", "Info", Icon::Exclamation}, "|list2=1 bar=0");
-    write("TableFileGone", "20 1.0\r\n", "-", "",
-          {" Can't find selected file. Please verify... ", "File", Icon::Exclamation}, "|list2=1 bar=0");
-    write("MoreThan999Lines", lines1000, "", "",
-          error(" Table has more than 999 lines.  Transfer aborted. ", Icon::Exclamation), "|list2=1 bar=0");
-    write("MalformedLine7", comments6 + "12\r\n20 1.0\r\n", "", "",
-          error(" Invalid table entry, line  7.  Transfer aborted.", Icon::Exclamation), "|list2=1 bar=0");
+    write("TableFileGone", "20 1.0\r\n", "-", "", {" Can't find selected file. Please verify... ", "File",
+          Icon::Exclamation}, "|list2=1 bar=0");
+    write("MoreThan999Lines", lines1000, "", "", {" Table has more than 999 lines.  Transfer aborted. ", "Error",
+          Icon::Exclamation}, "|list2=1 bar=0");
+    write("MalformedLine7", comments6 + "12\r\n20 1.0\r\n", "", "", {" Invalid table entry, line  7.  Transfer aborted.",
+          "Error", Icon::Exclamation}, "|list2=1 bar=0");
     write("TemperatureOfDataLine2", "*\r\n*\r\n*\r\n\r\n20 1.0\r\nabc 1.0\r\n", "", "",
-          error(" Non-numeric temperature value detected, line  2.  Transfer aborted."), "20:1|list2=0 bar=2");
+          {Temperature + " 2.  Transfer aborted.", "Error"}, "20:1|list2=0 bar=2");
     write("RatioOfDataLine1", "* x\r\n3 x1\r\n", "", "",
-          error(" Non-numeric ratio value detected, line  1.  Transfer aborted."), "|list2=0 bar=1");
-    write("TemperatureBeyondADouble", "1E400 1.0\r\n", "", "",
-          error(" Non-numeric temperature value detected, line  1.  Transfer aborted."), "|list2=0 bar=1");
+          {" Non-numeric ratio value detected, line  1.  Transfer aborted.", "Error"}, "|list2=0 bar=1");
+    write("TemperatureBeyondADouble", "1E400 1.0\r\n", "", "", {Temperature + " 1.  Transfer aborted.", "Error"},
+          "|list2=0 bar=1");
     write("EchoThatDiffers", "1.0123 1.01234\r\n5 6\r\n", "", "1.0123",
-          error(" Value returned ( 1.0123) does not match value sent! ( 1.01234), can't continue... "),
+          {" Value returned ( 1.0123) does not match value sent! ( 1.01234), can't continue... ", "Error"},
           "1.0123:1.01234|list2=0 bar=1");
     // An echo without a number confirms nothing, not even a 0.
     write("EchoWithoutANumber", "0 1\r\n", "", "abc",
-          error(" Value returned (abc) does not match value sent! ( 0), can't continue... "), "0:0|list2=0 bar=1");
+          {" Value returned (abc) does not match value sent! ( 0), can't continue... ", "Error"}, "0:0|list2=0 bar=1");
     return rows;
 }
 
@@ -228,12 +230,13 @@ protected:
                 const bool hit = match && (row.fault.nth == 0 || ++seen == row.fault.nth);
                 unit->withModel([&](sim::UnitModel& m) { m.config().faults = hit ? row.fault.faults : sim::Faults{}; });
             };
-        form.Combo1.setText(row.fault.port == PortFault::Missing ? "250" : std::to_string(unit->port()));
+        const PortFault p = row.fault.port;
+        form.Combo1.setText(p == PortFault::Missing ? "250" : p == PortFault::BadNumber ? "x" : std::to_string(unit->port()));
         form.Combo2.setText("9600");
-        form.Combo3.setText("01");
-        if (row.fault.port == PortFault::InUse) holder.setPortNumber(unit->port()), holder.open();
+        form.Combo3.setText(p == PortFault::NoId ? "" : "01");
+        if (p == PortFault::InUse) holder.setPortNumber(unit->port()), holder.open();
         // For the permission case the folder becomes the root's; the device stays closed.
-        ASSERT_TRUE(row.fault.port != PortFault::Denied || ::chmod(dir.path().c_str(), 0755) == 0);
+        ASSERT_TRUE(p != PortFault::Denied || ::chmod(dir.path().c_str(), 0755) == 0);
         if (!row.file.empty()) {
             dir.write("table.txt", row.file);
             form.Text1.setText(dir.file("table.txt"));

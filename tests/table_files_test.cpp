@@ -1,5 +1,7 @@
 // Table files: the line rules, loading, showing or hiding the header lines,
 // choosing a file and saving the table read from the unit.
+#include <fnmatch.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -14,14 +16,6 @@
 namespace qv {
 namespace {
 
-using BoxSeen = std::tuple<std::string, std::string, Buttons, Icon>;
-
-std::string numberedLines(int count, const std::string& prefix = "") {
-    std::string text;
-    for (int i = 1; i <= count; ++i) text += prefix + std::to_string(i) + " 1.0\r\n";
-    return text;
-}
-
 TEST(TableLineRules, DataLinesNeedOneRunOfBlanksAndThreeTo25Characters) {
     for (const char* ok : {"1 2", "20     1.0123", "   20 1.0123   ", "123456789012 123456789012"})
         EXPECT_TRUE(table::isWellFormedDataLine(ok)) << ok;
@@ -32,54 +26,36 @@ TEST(TableLineRules, DataLinesNeedOneRunOfBlanksAndThreeTo25Characters) {
     EXPECT_EQ(table::shownFileName("/x/" + std::string(130, 'b')), std::string(100, 'b'));
 }
 
-// A file system whose reads fail with a device error. (Saves onto a disk
+// Reads fail with a device error while `failing` is set. (Saves onto a disk
 // that is full or read-only run on a real one, in file_faults_test.cpp.)
-class FailingFiles : public FileSystem {
+class Files : public FileSystem {
 public:
-    std::vector<std::string> readLines(const std::string&) override {
-        throw FileError(FileError::DeviceIO, "Cannot read: Input/output error");
+    bool failing = false;
+    std::vector<std::string> readLines(const std::string& path) override {
+        if (failing) throw FileError(FileError::DeviceIO, "Cannot read: Input/output error");
+        return FileSystem::readLines(path);
     }
 };
 
-template <class Files>
-class TableFormWith : public FormFixtureWith<NoSerialPort, Files> {
+class TableForm : public FormFixtureWith<NoSerialPort, Files> {
 protected:
-    using Base = FormFixtureWith<NoSerialPort, Files>;
-    using Base::dir, Base::ui, Base::clock, Base::form;
     void SetUp() override {
         savedCwd = std::filesystem::current_path();  // the dialogs change it
         std::filesystem::current_path(dir.path());
         clock.fixed = true;
         clock.time = {2024, 3, 4, 14, 5, 9};
-        form.EnableFrames();  // as after a detection
+        form.EnableFrames();                // as after a detection
         ui.tables = dir.file("documents");  // apart from the program folder
     }
     void TearDown() override { std::filesystem::current_path(savedCwd); }
-
-    void load(const std::string& name) {
-        form.Text1.setText(name);
-        form.Command10_Click();
-    }
-    std::vector<BoxSeen> boxes() {
-        std::vector<BoxSeen> out;
-        for (const auto& b : ui.boxes) out.emplace_back(b.text, b.title, b.buttons, b.icon);
+    // The boxes shown since the last call, a "text|title|buttons|icon" line each.
+    std::string boxes() {
+        std::string out;
+        for (const auto& b : ui.boxes)
+            out += b.text + "|" + b.title + "|" + std::to_string(int(b.buttons)) + "|" + std::to_string(int(b.icon)) + "\n";
         ui.boxes.clear();
         return out;
     }
-    static BoxSeen fileBox(const std::string& text, Buttons b = Buttons::OK) {
-        return {text, "File", b, Icon::Exclamation};
-    }
-    // Saves " 1  2" into the named file; `answer` is for a replace question
-    // the save is expected to ask.
-    void save(const std::string& name, std::optional<Answer> answer = std::nullopt) {
-        if (form.List2.listCount() == 0) form.List2.addItem(" 1  2");
-        ui.confirmNextDialog(dir.file(name));
-        if (answer) ui.answerNextQuestion(*answer);
-        form.Command2_Click();
-        EXPECT_TRUE(ui.scriptDone());
-        EXPECT_TRUE(form.Frame13.enabled() && form.Frame4.enabled());
-    }
-
     // The settings of the n-th file dialog; it opens in the table folder.
     void expectDialog(size_t n, const std::string& filter, const std::string& name, int index, const std::string& title) {
         ASSERT_GT(ui.dialogLog.size(), n);
@@ -87,71 +63,71 @@ protected:
         EXPECT_EQ(std::tie(s.filter, s.fileName, s.filterIndex, s.title, s.initialDir),
                   std::tie(filter, name, index, title, ui.tables));
     }
-
     std::filesystem::path savedCwd;
 };
 
-using TableForm = TableFormWith<FileSystem>;
-const std::string CantFind = " Can't find selected file. Please verify... ";
-
-TEST_F(TableForm, LoadSkipsHeaderLinesAndKeepsEveryOtherLineAsItStands) {
-    dir.write("t.txt", "* header\r\n 20  1.0123\r\n\r\n *word\r\n-40 .9876   \r\n*\r\n");
-    form.Option2_0.press();  // a load goes back to "Hide"
-    load("t.txt");
-    EXPECT_EQ(form.List1.items(), (std::vector<std::string>{" 20  1.0123", "", " *word", "-40 .9876   "}));
-    EXPECT_EQ(form.Option2.selected(), 1);
-    EXPECT_EQ(boxes(), std::vector<BoxSeen>{fileBox(CantFind)});  // "Show" had no file yet
-    EXPECT_EQ(form.Label2.caption(), "File read successful...");
+const std::string CantFind = " Can't find selected file. Please verify... |File|0|1\n";
+std::string numbered(int count, const std::string& prefix = "") {
+    std::string text;
+    for (int i = 1; i <= count; ++i) text += prefix + std::to_string(i) + " 1.0\r\n";
+    return text;
 }
 
-TEST_F(TableForm, LoadAccepts181TableLinesAndStopsAfterThe182nd) {
-    dir.write("ok.txt", "*a\r\n*b\r\n" + numberedLines(181));
-    load("ok.txt");
-    EXPECT_EQ(form.List1.listCount(), 181);
-    EXPECT_TRUE(boxes().empty());
+// A load hides the header lines (whatever was chosen before), keeps every other
+// line as it stands and stops after the 182nd; "Show" and "Hide" read the file
+// again, without a limit. List1 is given as its size, first and last item.
+struct Load {
+    std::string content;  // of "t.txt"
+    std::string name;     // the name loaded
+    int then;             // 0: nothing, 1: "Show", 2: "Show" and "Hide", 3: the file removed and "Show", 4: reads fail
+    std::string boxes, list, status;
+};
+void PrintTo(const Load& c, std::ostream* out) { *out << c.name << " " << c.then; }
+class TableLoad : public TableForm, public ::testing::WithParamInterface<Load> {};
 
-    dir.write("long.txt", "*a\r\n" + numberedLines(150) + "\r\n\r\n" + numberedLines(100, "9"));
-    load("long.txt");
-    ASSERT_EQ(form.List1.listCount(), 182);
-    EXPECT_EQ(form.List1.list(181), "930 1.0");  // 150 lines, 2 empty ones, 30 more
-    EXPECT_EQ(boxes(), std::vector<BoxSeen>{fileBox(" Table has more than 180 lines. Please verify... ")});
-    EXPECT_EQ(form.Label2.caption(), "File read successful...");
-
-    // "Show" and "Hide" have no limit.
-    form.Option2_0.press();
-    EXPECT_EQ(form.List1.listCount(), 253);
-    EXPECT_EQ(form.List1.list(0), "*a");
-    form.Option2_1.press();
-    EXPECT_EQ(form.List1.listCount(), 252);
-}
-
-TEST_F(TableForm, AFileThatCannotBeOpenedIsReportedAndLeavesTheListEmpty) {
+TEST_P(TableLoad, ShowsTheFileAsItsOptionsSay) {
+    const Load& c = GetParam();
     std::filesystem::create_directory(dir.file("folder"));
-    for (const char* name : {"missing.txt", "folder", ""}) {
-        form.List1.addItem("old");
-        load(name);
-        EXPECT_EQ(boxes(), std::vector<BoxSeen>{fileBox(CantFind)}) << name;
-        EXPECT_EQ(form.List1.listCount(), 0);
-        EXPECT_EQ(form.TableFileName, name);
-    }
-    EXPECT_EQ(form.Label2.caption(), "");
-
-    // "Show" after the file went away: the same message, once, and an empty list.
-    dir.write("t.txt", "1 2\r\n");
-    load("t.txt");
-    std::filesystem::remove(dir.file("t.txt"));
+    if (!c.content.empty()) dir.write("t.txt", c.content);
     form.Option2_0.press();
-    EXPECT_EQ(form.List1.listCount(), 0);
-    EXPECT_EQ(boxes(), std::vector<BoxSeen>{fileBox(CantFind)});
+    form.List1.addItem("old");
+    ui.boxes.clear();
+    form.Label2.setCaption("");
+    files.failing = c.then == 4;
+    form.Text1.setText(c.name);
+    form.Command10_Click();
+    EXPECT_EQ(form.TableFileName, c.name);
+    if (c.then == 3) std::filesystem::remove(dir.file("t.txt"));
+    if (c.then) form.Option2_0.press();
+    if (c.then == 2) form.Option2_1.press();
+    const std::vector<std::string> l = form.List1.items();
+    EXPECT_EQ(l.empty() ? "0" : std::to_string(l.size()) + ":" + l.front() + "/" + l.back(), c.list);
+    EXPECT_EQ(boxes(), c.boxes);
+    EXPECT_EQ(form.Label2.caption(), c.status);
 }
+
+const std::string Header = "* header\r\n 20  1.0123\r\n\r\n *word\r\n-40 .9876   \r\n*\r\n";
+const std::string Long = "*a\r\n" + numbered(150) + "\r\n\r\n" + numbered(100, "9");
+const std::string MoreThan180 = " Table has more than 180 lines. Please verify... |File|0|1\n";
+const std::string Read = "File read successful...";
+INSTANTIATE_TEST_SUITE_P(Files, TableLoad, ::testing::Values(
+    Load{Header, "t.txt", 0, "", "4: 20  1.0123/-40 .9876   ", Read},
+    Load{"*a\r\n*b\r\n" + numbered(181), "t.txt", 0, "", "181:1 1.0/181 1.0", Read},
+    Load{Long, "t.txt", 0, MoreThan180, "182:1 1.0/930 1.0", Read},
+    Load{Long, "t.txt", 1, MoreThan180, "253:*a/9100 1.0", Read},
+    Load{Long, "t.txt", 2, MoreThan180, "252:1 1.0/9100 1.0", Read},
+    Load{"", "missing.txt", 0, CantFind, "0", ""},
+    Load{"", "folder", 0, CantFind, "0", ""},
+    Load{"", "", 0, CantFind, "0", ""},
+    Load{"1 2\r\n", "t.txt", 3, CantFind, "0", Read},
+    Load{"1 2\r\n", "t.txt", 4, "Error 57 reported. |File|0|1\nError 57 reported. |File|0|1\n", "0", ""}));
 
 TEST_F(TableForm, SelectFileShowsTheNameAfterTheLastSeparatorAndLoadFindsIt) {
     form.List1.addItem("row");
     ui.confirmNextDialog("C:\\tables\\prr.txt");
     form.Command7_Click();
     expectDialog(0, "Pressure Reduction Ratio Files (*.*) |*.*", "", 1, "Select a valid Pressure Reduction Ratio File name");
-    EXPECT_EQ(form.TableFileName, "C:\\tables\\prr.txt");
-    EXPECT_EQ(form.Text1.text(), "prr.txt");
+    EXPECT_EQ(form.TableFileName + "|" + form.Text1.text(), "C:\\tables\\prr.txt|prr.txt");
     EXPECT_EQ(form.List1.listCount(), 0);
 
     // A file in another folder: the bare name shown is then found there.
@@ -179,90 +155,69 @@ TEST_F(TableForm, SelectFileShowsTheNameAfterTheLastSeparatorAndLoadFindsIt) {
     EXPECT_EQ(ui.focused, nullptr);
     form.Text1.setText("t.txt");
     form.Text1_KeyPress(key);
-    EXPECT_EQ(key, 13);
     EXPECT_EQ(form.TableFileName, "t.txt");
     EXPECT_EQ(ui.focused, &form.Command10);
 }
 
 TEST_F(TableForm, SaveWritesTheHeaderAndRowsAndLoadsBackTheSameRows) {
-    form.Command2_Click();
-    EXPECT_EQ(boxes(), (std::vector<BoxSeen>{{" No Table from unit to save. ", "Info", Buttons::OK, Icon::Exclamation}}));
-    EXPECT_TRUE(ui.dialogLog.empty());
-
     const std::vector<std::string> rows{" 20  1.0123", "-40  .9876", " 0  1"};
     for (const auto& r : rows) form.List2.addItem(r);
     ui.confirmNextDialog(dir.file("saved.txt"));
     form.Command2_Click();
-    EXPECT_TRUE(boxes().empty());
     expectDialog(0, "All Files (*.*) |*.*", "PRR Table 03-04-2024 .TXT", 0, "Enter a Pressure Reduction Ratio File name");
     EXPECT_EQ(dir.read("saved.txt"),
               "*\r\n* KELMORADYNIQUE, INC.\r\n*\r\n* Pressure Reduction Table\r\n"
               "* as of 14:05:09 03-04-2024\r\n*\r\n 20  1.0123\r\n-40  .9876\r\n 0  1\r\n");
-    EXPECT_EQ(form.Label2.caption(), "File save successful.");
-
-    load("saved.txt");
+    form.Text1.setText("saved.txt");
+    form.Command10_Click();
     EXPECT_EQ(form.List1.items(), rows);
-    EXPECT_EQ(form.List2.items(), rows);
 }
 
-TEST_F(TableForm, ReplaceQuestionsDecideWhetherAnExistingFileIsReplaced) {
-    const BoxSeen exists = fileBox(" Selected file already exist. Do you want to replace it?... ", Buttons::YesNo);
-    const BoxSeen same = fileBox(" File selected is the same as Table File opened. Do you want to replace it?... ",
-                                 Buttons::YesNo);
-    dir.write("old.txt", "old");
-    save("old.txt", Answer::No);
-    EXPECT_EQ(boxes(), std::vector<BoxSeen>{exists});
-    EXPECT_EQ(dir.read("old.txt"), "old");
-    EXPECT_EQ(form.Label2.caption(), "");
-    save("old.txt", Answer::Yes);
-    EXPECT_TRUE(dir.read("old.txt").ends_with(" 1  2\r\n"));
+// A save asks before it replaces a file and, after a read that stopped early,
+// before it saves at all; it says "File save successful." only when it wrote.
+struct Save {
+    std::string name;      // the file chosen
+    bool exists, opened;   // the file exists ("old"); it is the table file opened
+    int stoppedAt;         // where the read from the unit stopped; -1: nothing read
+    std::optional<Answer> answer;
+    std::string boxes;
+    bool written;
+};
+void PrintTo(const Save& c, std::ostream* out) { *out << c.name << " " << c.boxes.substr(0, 20); }
+class TableSave : public TableForm, public ::testing::WithParamInterface<Save> {};
 
-    form.TableFileName = dir.file("old.txt");
-    dir.write("old.txt", "old");
-    save("old.txt", Answer::No);
-    EXPECT_EQ(boxes(), (std::vector<BoxSeen>{exists, same}));
-    EXPECT_EQ(dir.read("old.txt"), "old");
-    save("old.txt", Answer::Yes);
-    EXPECT_NE(dir.read("old.txt"), "old");
-
-    // No file of that name: no question.
-    save("new.txt");
-    EXPECT_EQ(dir.read("new.txt").size(), dir.read("old.txt").size());
-
-    // A file that cannot be created: said so, and no success claimed.
-    ui.boxes.clear();
-    form.Label2.setCaption("");
-    save("no/such/folder/t.txt");
-    ASSERT_EQ(ui.boxes.size(), 1u);
-    EXPECT_EQ(ui.boxes[0].text.rfind(" Can't save file: ", 0), 0u);
-    EXPECT_EQ(form.Label2.caption(), "");
-
-    // After a read from the unit that stopped early the save asks first.
-    const BoxSeen incomplete{
-        " The table read from the unit is incomplete (the read stopped at line 35).  Save it anyway? ", "Info",
-        Buttons::YesNo, Icon::Exclamation};
-    form.TableReadStoppedAt = 35;
-    ui.boxes.clear();
-    const size_t dialogs = ui.dialogLog.size();
-    ui.answerNextQuestion(Answer::No);
+TEST_P(TableSave, AsksBeforeReplacingAndWritesOnlyWhenAllowed) {
+    const Save& c = GetParam();
+    if (c.exists) dir.write(c.name, "old");
+    if (c.opened) form.TableFileName = dir.file(c.name);
+    if (c.stoppedAt >= 0) form.List2.addItem(" 1  2");
+    form.TableReadStoppedAt = std::max(c.stoppedAt, 0);
+    const bool dialog = c.stoppedAt == 0 || (c.stoppedAt > 0 && c.answer == Answer::Yes);
+    if (dialog) ui.confirmNextDialog(dir.file(c.name));
+    if (c.answer) ui.answerNextQuestion(*c.answer);
     form.Command2_Click();
     EXPECT_TRUE(ui.scriptDone());
-    EXPECT_EQ(ui.dialogLog.size(), dialogs);
+    EXPECT_EQ(ui.dialogLog.size(), dialog ? 1u : 0u);
+    EXPECT_EQ(::fnmatch(c.boxes.c_str(), boxes().c_str(), FNM_NOESCAPE), 0) << c.boxes;
+    const std::string now = dir.read(c.name);
+    EXPECT_TRUE(c.written ? now.ends_with(" 1  2\r\n") : now == (c.exists ? "old" : "")) << now;
+    EXPECT_EQ(form.Label2.caption(), c.written ? "File save successful." : "");
     EXPECT_TRUE(form.Frame13.enabled() && form.Frame4.enabled());
-    save("cut.txt", Answer::Yes);
-    EXPECT_EQ(boxes(), (std::vector<BoxSeen>{incomplete, incomplete}));
-    EXPECT_TRUE(dir.read("cut.txt").ends_with(" 1  2\r\n"));
-    EXPECT_EQ(form.Label2.caption(), "File save successful.");
 }
 
-using FailingForm = TableFormWith<FailingFiles>;
-
-TEST_F(FailingForm, ReadFailuresAreReportedByTheirCode) {
-    load("t.txt");
-    form.Option2_0.press();
-    EXPECT_EQ(boxes(), std::vector<BoxSeen>(2, fileBox("Error 57 reported. ")));
-    EXPECT_EQ(form.Label2.caption(), "");
-}
+const std::string Exists = " Selected file already exist. Do you want to replace it?... |File|1|1\n";
+const std::string Same = " File selected is the same as Table File opened. Do you want to replace it?... |File|1|1\n";
+const std::string Cut = " The table read from the unit is incomplete (the read stopped at line 35).  Save it anyway? |Info|1|1\n";
+INSTANTIATE_TEST_SUITE_P(Files, TableSave, ::testing::Values(
+    Save{"t.txt", false, false, -1, {}, " No Table from unit to save. |Info|0|1\n", false},
+    Save{"t.txt", true, false, 0, Answer::No, Exists, false},
+    Save{"t.txt", true, false, 0, Answer::Yes, Exists, true},
+    Save{"t.txt", true, true, 0, Answer::No, Same, false},
+    Save{"t.txt", true, true, 0, Answer::Yes, Same, true},
+    Save{"t.txt", false, false, 0, {}, "", true},
+    Save{"no/such/folder/t.txt", false, false, 0, {}, " Can't save file: *|File|0|1\n", false},
+    Save{"t.txt", false, false, 35, Answer::No, Cut, false},
+    Save{"t.txt", false, false, 35, Answer::Yes, Cut, true}));
 
 }  // namespace
 }  // namespace qv
