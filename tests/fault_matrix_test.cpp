@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <thread>
 
 #include "support/system_faults.h"
 #include "support/unit_fixture.h"
@@ -30,6 +31,8 @@ struct Fault {
     std::string at = "";  // the exchange whose command holds this text; empty: from the start
     int nth = 1;          // which such exchange (0: every one)
     PortFault port = PortFault::None;
+    int close = 0;  // when the status line begins with `at`: 1, 2 the user closes the window answering No, Yes;
+                    // 3 the user closes it and is not asked; 4 the system closes it (a termination signal)
 };
 struct Row {
     Op op;
@@ -51,12 +54,15 @@ const sim::Faults Silent = with([](auto& f) { f.silent = true; }), Garbled = wit
 const sim::Faults Short = with([](auto& f) { f.shortReply = true; }), HangUp = with([](auto& f) { f.hangupAfter = 0; });
 Fault at(std::string name, std::string cmd, sim::Faults f, int nth = 1) { return {name, f, cmd, nth}; }
 Fault port(const char* name, PortFault p) { return {name, {}, "", 1, p}; }
+Fault closes(const char* name, std::string status, int how) { return {name, {}, status, 1, PortFault::None, how}; }
 
 const Box NoVR{" Unit is not responding.  Please verify PC and/or unit Port and/or Baud Rate. ", "Communications"};
 const Box NotDetected{" Unit not detected!  Check communication settings and connections. "};
 const Box NoReply{" Unit is not responding or is not a Rarerizeza Rerededo! ", "Communications"};
 const Box NotConfirmed{" Unit is not responding or is not a Rarerizeza Rerededo! ", "Info"};
 const Box CantWrite{" Can't write Barometric Mode. ", "Info"};
+const Box Question{" Values are still being written to the unit.  Closing now leaves the unit partly written.  "
+                   "Close anyway? ", AppTitle, Icon::Exclamation};
 const Box Complete{"           Transfer Complete.                           ", "Information", Icon::Information};
 const Box NotBaro{"Unit is not a Rarerizeza Rerededo!\nCannot transfer table to unit.\n", "Barometric Mode"};
 const Box WriteNoReply{" Unit not responding. ", "Communications"};
@@ -157,6 +163,19 @@ std::vector<Row> allRows() {
         {GetTable, at("HangUpAtSecondJR", "JR002", HangUp), {Dropped}, "", "rows=1 stopped=2"},
         {SaveTable, at("HangUpAtSecondJR", "JR002", HangUp), {Dropped}, Aborted, "10:1.1 20:0|list2=0"},
     });
+    // The window is closed while the operation waits for the unit: a write
+    // asks first, a read ends at once.
+    rows.insert(rows.end(), {
+        {SaveTable, closes("CloseAnsweredNo", "Sending: *0100EW*0100JT002", 1), {Question, Complete},
+         DoneStatus[int(SaveTable)], Done[int(SaveTable)]},
+        {SaveTable, closes("CloseAnsweredYes", "Sending: *0100EW*0100JT002", 2), {Question}, "*", "10:1.1 20:0|list2=0"},
+        {SaveTable, closes("ClosedBySignal", "Sending: *0100EW*0100JT002", 4), {}, "*", "10:1.1 20:0|list2=0"},
+        {Write, closes("CloseAnsweredNo", Writing, 1), {Question}, DoneStatus[int(Write)], Done[int(Write)]},
+        {Baro, closes("CloseAnsweredYes", "Writing Barometric mode...", 2), {Question}, "*", "0"},
+        // Between two lines, and while the unit is asked.
+        {GetTable, closes("Closed", "Received :*0001JR002", 3), {}, "*", "rows=2 stopped=3"},
+        {Read, closes("Closed", "Reading Table Temperature Units Value from unit...", 3), {}, "*", " 25|2|28.5"},
+    });
     // The table file, as loaded and as it is at the write (the checks of the
     // whole file come before anything is sent and leave List2; the write pass
     // reads the file again, counts the data lines and leaves the unit with
@@ -224,7 +243,7 @@ protected:
         if (row.op == SaveTable) cfg.table.clear();
         if (row.fault.at.empty()) cfg.faults = row.fault.faults;
         unit = std::make_unique<sim::PtyUnit>(dir.path(), cfg);
-        if (!row.fault.at.empty())
+        if (!row.fault.at.empty() && !row.fault.close)
             port.beforeWrite = [this, &row, seen = 0](const std::string& line) mutable {
                 const bool match = line.find(row.fault.at) != std::string::npos;
                 const bool hit = match && (row.fault.nth == 0 || ++seen == row.fault.nth);
@@ -253,8 +272,14 @@ protected:
         form.EnableFrames();
         form.Label2.setCaption("before");
         ui.boxes.clear();
-        ui.onEvents = [this] { highest = std::max(highest, form.ProgressBar1.value()); };
-        ui.onBox = [this](const MessageRecord&) { ui.onEvents(); };
+        if (row.fault.close == 1 || row.fault.close == 2) ui.answerNextQuestion(row.fault.close == 1 ? Answer::No : Answer::Yes);
+        ui.onEvents = [this, &row, closed = false]() mutable {
+            highest = std::max(highest, form.ProgressBar1.value());
+            if (!row.fault.close || closed || !form.Label2.caption().starts_with(row.fault.at)) return;
+            closed = true;
+            EXPECT_FALSE(form.requestClose(row.fault.close == 4 ? CloseRequest::Forced : CloseRequest::User));
+        };
+        ui.onBox = [this](const MessageRecord&) { highest = std::max(highest, form.ProgressBar1.value()); };
     }
 
     std::string snapshot(Op op) {
@@ -286,20 +311,22 @@ protected:
     // in a row's box text can stand for any characters. A progress bar value
     // beyond its end throws.
     std::string run(Op op) {
-        void (MainForm::*const handlers[])() = {
-            &MainForm::VerifyCommunication, &MainForm::cmdDetectZov_Click, &MainForm::cmdReadCurrentValues_Click,
-            &MainForm::cmdWriteValues_Click, &MainForm::Command12_Click, &MainForm::Command4_Click,
-            &MainForm::Command1_Click};
-        (form.*handlers[int(op)])();
+        Button* const buttons[] = {nullptr, &form.cmdDetectZov, &form.cmdReadCurrentValues, &form.cmdWriteValues,
+                                   &form.Command12, &form.Command4, &form.Command1};
+        if (op == Verify) form.VerifyCommunication();
+        if (op != Verify && !buttons[int(op)]->press()) return "not pressed";
         std::string out;
         for (const MessageRecord& r : ui.boxes) out += boxLine(r.text, r.title, r.icon, r.buttons);
         out += form.Label2.caption() + "\n";
+        // A window that is closing stays as it was; the unit takes in the last line sent.
+        if (form.closing()) std::this_thread::sleep_for(std::chrono::milliseconds(50));
         for (const Frame* f : {&form.Frame1, &form.Frame2, &form.Frame4, &form.Frame5, &form.Frame7, &form.Frame8,
                                &form.Frame10, &form.Frame12, &form.Frame13, &form.Frame3})
-            out += f->enabled() ? '1' : '0';
+            out += form.closing() ? "" : f->enabled() ? "1" : "0";
         out += "\n" + snapshot(op);
         if (op == Verify) port.close();  // the caller's job after a verification
-        return out + "\nopen=" + std::to_string(port.isOpen()) + " bar=" + std::to_string(form.ProgressBar1.value());
+        return out + "\nopen=" + std::to_string(port.isOpen()) + " busy=" + std::to_string(form.busy()) +
+               (form.closing() ? " closing" : " bar=" + std::to_string(form.ProgressBar1.value()));
     }
 };
 
@@ -310,9 +337,11 @@ TEST_P(FaultMatrix, EndsAsItsOperationMust) {
                                 : runWithoutAccess(unit->slavePath(), [&] { return run(row.op); }).value_or("not run");
     // A failed detection leaves only the set-up frames enabled.
     std::string wanted;
-    for (const Box& b : row.boxes) wanted += boxLine(b.text, b.title, b.icon, Buttons::OK);
-    wanted += row.status + "\n" + (row.op == Detect && !row.boxes.empty() ? "0000000011" : "1111111111") + "\n" +
-              row.data + "\nopen=0 bar=0";
+    for (const Box& b : row.boxes) wanted += boxLine(b.text, b.title, b.icon, b == Question ? Buttons::YesNo : Buttons::OK);
+    const bool closing = row.fault.close > 1;
+    const bool setupOnly = row.op == Detect && !row.boxes.empty();
+    wanted += row.status + "\n" + (closing ? "" : setupOnly ? "0000000011" : "1111111111") + "\n" + row.data +
+              "\nopen=0 busy=0" + (closing ? " closing" : " bar=0");
     EXPECT_EQ(::fnmatch(wanted.c_str(), got.c_str(), FNM_NOESCAPE), 0) << "got:\n" << got << "\nwanted:\n" << wanted;
 }
 
