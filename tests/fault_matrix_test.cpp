@@ -3,7 +3,8 @@
 // status line and the data that must stand afterwards. A fault is either on
 // from the start or switched on for one exchange only: the port hands each
 // command line to the test just before it goes out, so the unit has the fault
-// in place when that line arrives and drops it at the next one.
+// in place when that line arrives and drops it at the next one. Closing the
+// window comes when the status line first shows a given text.
 #include <fnmatch.h>
 #include <sys/stat.h>
 
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <thread>
 
 #include "support/system_faults.h"
@@ -23,16 +25,15 @@ namespace {
 enum class Op { Verify, Detect, Read, Write, Baro, GetTable, SaveTable };
 using enum Op;
 const char* const OpNames[] = {"Verify", "Detect", "Read", "Write", "Baro", "GetTable", "SaveTable"};
-enum class PortFault { None, Missing, BadNumber, NoId, InUse, Denied };
+enum class PortFault { None, Missing, BadNumber, NoId, InUse, Denied, Reader };
 
 struct Fault {
     std::string name;
     sim::Faults faults = {};
-    std::string at = "";  // the exchange whose command holds this text; empty: from the start
+    std::string at = "";  // the exchange whose command holds this text (or the status for a close); empty: from the start
     int nth = 1;          // which such exchange (0: every one)
     PortFault port = PortFault::None;
-    int close = 0;  // when the status line begins with `at`: 1, 2 the user closes the window answering No, Yes;
-                    // 3 the user closes it and is not asked; 4 the system closes it (a termination signal)
+    int close = 0;  // 1, 2: the user closes the window answering No, Yes; 3: unasked; 4: the system closes it
 };
 struct Row {
     Op op;
@@ -50,6 +51,7 @@ sim::Faults with(const std::function<void(sim::Faults&)>& set) {
     set(f);
     return f;
 }
+sim::Faults late(double s) { return with([=](auto& f) { f.replyDelay = s; }); }
 const sim::Faults Silent = with([](auto& f) { f.silent = true; }), Garbled = with([](auto& f) { f.garble = true; });
 const sim::Faults Short = with([](auto& f) { f.shortReply = true; }), HangUp = with([](auto& f) { f.hangupAfter = 0; });
 Fault at(std::string name, std::string cmd, sim::Faults f, int nth = 1) { return {name, f, cmd, nth}; }
@@ -60,26 +62,24 @@ const Box NoVR{" Unit is not responding.  Please verify PC and/or unit Port and/
 const Box NotDetected{" Unit not detected!  Check communication settings and connections. "};
 const Box NoReply{" Unit is not responding or is not a Rarerizeza Rerededo! ", "Communications"};
 const Box NotConfirmed{" Unit is not responding or is not a Rarerizeza Rerededo! ", "Info"};
-const Box CantWrite{" Can't write Barometric Mode. ", "Info"};
+const Box CantWrite{" Can't write Barometric Mode. ", "Info"}, WriteNoReply{" Unit not responding. ", "Communications"};
+const Box NotBaro{"Unit is not a Rarerizeza Rerededo!\nCannot transfer table to unit.\n", "Barometric Mode"};
 const Box Question{" Values are still being written to the unit.  Closing now leaves the unit partly written.  "
                    "Close anyway? ", AppTitle, Icon::Exclamation};
 const Box Complete{"           Transfer Complete.                           ", "Information", Icon::Information};
-const Box NotBaro{"Unit is not a Rarerizeza Rerededo!\nCannot transfer table to unit.\n", "Barometric Mode"};
-const Box WriteNoReply{" Unit not responding. ", "Communications"};
 const Box Dropped{" The serial device /dev/pts/* was disconnected. Plug it in again and repeat the operation. ",
                   "Port", Icon::Exclamation};
 const Box Denied{" Error  10013:  Permission denied for /dev/pts/*: only its owner \"root\" may open it. An "
                  "administrator must grant you access, for example with a udev rule for the device.",
                  "Info", Icon::Exclamation};
+Box error(const std::string& text, Icon icon = Icon::None) { return {text, "Error", icon}; }
 
 const std::string Writing = "Writing config data to unit...", Aborted = "Transfer aborted...";
-const std::string ReadingJC = "Reading Pressure Reduction Constant Value from unit...";
+const std::string ReadingJC = "Reading Pressure Reduction Constant Value from unit...", Baroing = "Writing Barometric mode...";
 // What each operation leaves when it fails before any exchange of its own, and
 // when it succeeds.
-const std::string Untouched[] = {"ok=0 open=0", "30|2|28.5", "30|2|28.5", "1,25,29.92", "1", "rows=1 stopped=7",
-                                  "|list2=1"};
-const std::string Done[] = {"ok=1 open=1", "25|1|29.92", " 25|1|29.92", "2,30,28.5", "0", "rows=5",
-                            "10:1.1 20:1.2|list2=0"};
+const std::string Untouched[] = {"ok=0 open=0", "30|2|28.5", "30|2|28.5", "1,25,29.92", "1", "rows=1 stopped=7", "|list2=1"};
+const std::string Done[] = {"ok=1 open=1 9600,N,8,1 01|*|9600 port=1", "25|1|29.92", " 25|1|29.92", "2,30,28.5", "0", "rows=5", "10:1.1 20:1.2|list2=0"};
 const std::string DoneStatus[] = {"", "Unit detected!", "Configuration values read successfully.",
                                   "Configuration values saved successfully.", "Barometric Mode OK",
                                   "Table transferred successfully from unit.", "Table successfully transferred to unit..."};
@@ -87,38 +87,24 @@ const std::string DoneStatus[] = {"", "Unit detected!", "Configuration values re
 std::vector<Row> allRows() {
     std::vector<Row> rows;
     auto succeeds = [&](Op op, const Fault& f) {
-        rows.push_back({op, f, op >= GetTable ? std::vector{Complete} : std::vector<Box>{}, DoneStatus[int(op)],
-                        Done[int(op)]});
+        rows.push_back({op, f, op >= GetTable ? std::vector{Complete} : std::vector<Box>{}, DoneStatus[int(op)], Done[int(op)]});
     };
-    // The link check fails: each operation ends without an exchange of its own.
+    // The link check fails, silently or with an error: each operation ends
+    // without an exchange of its own.
     for (Op op : {Detect, Read, Write, Baro, GetTable, SaveTable}) {
-        const std::string failed = op == SaveTable ? Aborted : "before";
+        const Box missing{" Invalid Serial Port Number!   Please verify... ", "Port", Icon::Exclamation};
         rows.push_back({op, {"SilentFromStart", Silent}, {NoVR}, op == SaveTable ? Aborted : "", Untouched[int(op)]});
-        rows.push_back({op, port("MissingDevice", PortFault::Missing),
-                        {{" Invalid Serial Port Number!   Please verify... ", "Port", Icon::Exclamation}}, failed,
+        rows.push_back({op, port("MissingDevice", PortFault::Missing), {missing}, op == SaveTable ? Aborted : "before",
                         Untouched[int(op)]});
         succeeds(op, {"ReplyInPieces", with([](auto& f) { f.pieces = 3; })});
     }
-    // How the link check itself fails.
-    rows.insert(rows.end(), {
-        {Verify, {"AnswerFromAnotherId", with([](auto& f) { f.answerAsId = "02"; })},
-         {{" Unit detected, but at a different Unit ID.  Please verify Unit ID settings. ", "Communications"}}, "",
-         Untouched[0]},
-        {Verify, port("PortInUse", PortFault::InUse),
-         {{" Port already in use!   Please verify... ", "Port", Icon::Exclamation}}, "before", Untouched[0]},
-        {Verify, port("PermissionDenied", PortFault::Denied), {Denied}, "before", Untouched[0]},
-        {Verify, port("PortNumberNoNumber", PortFault::BadNumber),
-         {{" Error  13:  Type mismatch", "Info", Icon::Exclamation}}, "before", Untouched[0]},
-        {Verify, port("NoUnitId", PortFault::NoId),
-         {{"Must supply value for COM port, baud rate, and ID.", "Error", Icon::Stop}}, "before", Untouched[0]},
-        {Verify, at("HangUpAtVR", "VR", HangUp), {{" Error  10005:  The serial device *", "Info", Icon::Exclamation}},
-         "Verifying Communication....", Untouched[0]},
-    });
+    const Box otherId{" Unit detected, but at a different Unit ID.  Please verify Unit ID settings. ", "Communications"};
+    const Box inUse{" Port already in use!   Please verify... ", "Port", Icon::Exclamation};
     // One reply 0.3 s inside or past its exchange's time limit. A late write
     // is still applied by the unit.
     auto timing = [&](Op op, const std::string& cmd, double limit, const Box& box, std::string status, std::string data) {
-        succeeds(op, at("JustInTime", cmd, with([=](auto& f) { f.replyDelay = limit - 0.3; })));
-        rows.push_back({op, at("JustTooLate", cmd, with([=](auto& f) { f.replyDelay = limit + 0.3; })), {box}, status, data});
+        succeeds(op, at("JustInTime", cmd, late(limit - 0.3)));
+        rows.push_back({op, at("JustTooLate", cmd, late(limit + 0.3)), {box}, status, data});
     };
     timing(Verify, "VR", 2, NoVR, "", Untouched[0]);
     timing(Detect, "JC", 5, {" Error communicating with unit "}, "", "25|1|28.5");
@@ -126,16 +112,27 @@ std::vector<Row> allRows() {
     timing(Baro, "PB", 5, {" Unit is not responding or Barometric mode is disabled.  ", "Communications"}, "", "0");
     timing(GetTable, "JT001", 2, NoReply, "", "rows=0 stopped=1");
     timing(SaveTable, "PB", 1, {" Unit is not responding. ", "Communications"}, Aborted, "|list2=1");
-    succeeds(Write, at("JustInTime", "JC", with([](auto& f) { f.replyDelay = 2.7; })));
-    // Every JC line is late: the second attempt takes the first one's reply.
-    succeeds(Write, at("JustTooLateThenRetried", "JC", with([](auto& f) { f.replyDelay = 3.3; }), 0));
+    succeeds(Write, at("JustInTime", "JC", late(2.7)));
+    succeeds(Write, at("JustTooLateThenRetried", "JC", late(3.3), 0));  // the second attempt takes the first's reply
     rows.insert(rows.end(), {
+        {Verify, {"AnswerFromAnotherId", with([](auto& f) { f.answerAsId = "02"; })}, {otherId}, "", Untouched[0]},
+        {Verify, port("PortInUse", PortFault::InUse), {inUse}, "before", Untouched[0]},
+        // Another program holds the device open without locking it: the status line names it.
+        {Verify, {"OtherReaderOfTheDevice", with([](auto& f) { f.answerAsId = "02"; }), "", 1, PortFault::Reader}, {otherId},
+         "/dev/pts/* is also open in process * (sleep)", Untouched[0]},
+        {Verify, port("PermissionDenied", PortFault::Denied), {Denied}, "before", Untouched[0]},
+        {Verify, port("PortNumberNoNumber", PortFault::BadNumber), {{" Error  13:  Type mismatch", "Info",
+         Icon::Exclamation}}, "before", Untouched[0]},
+        {Verify, port("NoUnitId", PortFault::NoId), {error("Must supply value for COM port, baud rate, and ID.",
+         Icon::Stop)}, "before", Untouched[0]},
+        {Verify, at("HangUpAtVR", "VR", HangUp), {{" Error  10005:  The serial device *", "Info", Icon::Exclamation}},
+         "Verifying Communication....", Untouched[0]},
         // Silent at one exchange after the link check.
         {Detect, at("SilentAtIdentity", "VR", Silent, 2), {NotDetected}, "", "30|2|28.5"},
         {Read, at("SilentAtJP", "JP", Silent), {NoReply}, ReadingJC, " 25|2|29.92"},
         {Write, at("SilentAtJP", "JP", Silent, 0), {NotConfirmed}, Writing, "1,30,28.5"},
         {Write, at("SilentAtJH", "JH", Silent), {{" Unit is not responding or is not a Rarerizeza Rerededo!  ",
-                                                  "Communications"}}, "", "2,25,28.5"},
+         "Communications"}}, "", "2,25,28.5"},
         {Write, at("SilentAtJC", "JC", Silent, 0), {NotConfirmed}, Writing, "2,30,29.92"},
         {GetTable, at("SilentAtSecondJR", "JR002", Silent), {NoReply}, "", "rows=1 stopped=2"},
         {GetTable, at("SilentAtEndMarker", "JT006", Silent), {NoReply}, "", "rows=5 stopped=6"},
@@ -145,34 +142,32 @@ std::vector<Row> allRows() {
         {Detect, {"Garbled", Garbled}, {NotDetected}, "", "30|2|28.5"},
         {Read, {"Garbled", Garbled}, {{" Illegal table temp unit returned. "}}, ReadingJC, " 0|2|\")>)\""},
         {Write, {"Garbled", Garbled}, {NotConfirmed, {" Value retuned is different than value set. ", "Info"},
-                                       NotConfirmed}, Writing, "2,30,28.5"},
-        {Baro, {"Garbled", Garbled}, {CantWrite}, "Writing Barometric mode...", "0"},
+         NotConfirmed}, Writing, "2,30,28.5"},
+        {Baro, {"Garbled", Garbled}, {CantWrite}, Baroing, "0"},
         // No end marker is ever recognised: the read stops at the last index.
         {GetTable, {"Garbled", Garbled}, {{" Table has more than 999 lines. Transfer stopped. ", "Transfer",
-                                           Icon::Exclamation}}, "", "rows=999 stopped=1000"},
+         Icon::Exclamation}}, "", "rows=999 stopped=1000"},
         {SaveTable, {"Garbled", Garbled}, {NotBaro}, Aborted, "|list2=1"},
         // Replies of "*0001" CR LF from the start.
         {Detect, {"ShortReply", Short}, {NotDetected}, "", "30|2|28.5"},
-        {Baro, {"ShortReply", Short}, {CantWrite}, "Writing Barometric mode...", "0"},
+        {Baro, {"ShortReply", Short}, {CantWrite}, Baroing, "0"},
         {SaveTable, {"ShortReply", Short}, {NotBaro}, Aborted, "|list2=1"},
         {SaveTable, at("WrongEchoAtSecondJT", "JT002", with([](auto& f) { f.echoOverride = "21"; })),
-         {{" Value returned ( 21) does not match value sent! ( 20), can't continue... ", "Error"}}, Aborted,
+         {error(" Value returned ( 21) does not match value sent! ( 20), can't continue... ")}, Aborted,
          "10:1.1 20:0|list2=0"},
         // The line drops when the command arrives.
         {Write, at("HangUpAtJH", "JH", HangUp), {Dropped}, Writing, "2,25,29.92"},
         {GetTable, at("HangUpAtSecondJR", "JR002", HangUp), {Dropped}, "", "rows=1 stopped=2"},
         {SaveTable, at("HangUpAtSecondJR", "JR002", HangUp), {Dropped}, Aborted, "10:1.1 20:0|list2=0"},
-    });
-    // The window is closed while the operation waits for the unit: a write
-    // asks first, a read ends at once.
-    rows.insert(rows.end(), {
+        // The window is closed while the operation waits for the unit: a write
+        // asks first, a read ends at once (between two lines, or while the unit
+        // is asked).
         {SaveTable, closes("CloseAnsweredNo", "Sending: *0100EW*0100JT002", 1), {Question, Complete},
          DoneStatus[int(SaveTable)], Done[int(SaveTable)]},
         {SaveTable, closes("CloseAnsweredYes", "Sending: *0100EW*0100JT002", 2), {Question}, "*", "10:1.1 20:0|list2=0"},
         {SaveTable, closes("ClosedBySignal", "Sending: *0100EW*0100JT002", 4), {}, "*", "10:1.1 20:0|list2=0"},
         {Write, closes("CloseAnsweredNo", Writing, 1), {Question}, DoneStatus[int(Write)], Done[int(Write)]},
-        {Baro, closes("CloseAnsweredYes", "Writing Barometric mode...", 2), {Question}, "*", "0"},
-        // Between two lines, and while the unit is asked.
+        {Baro, closes("CloseAnsweredYes", Baroing, 2), {Question}, "*", "0"},
         {GetTable, closes("Closed", "Received :*0001JR002", 3), {}, "*", "rows=2 stopped=3"},
         {Read, closes("Closed", "Reading Table Temperature Units Value from unit...", 3), {}, "*", " 25|2|28.5"},
     });
@@ -189,29 +184,28 @@ std::vector<Row> allRows() {
     };
     std::string lines1000, comments6;
     for (int i = 0; i < 1000; ++i) lines1000 += "1 2\r\n", comments6 += i < 6 ? "*\r\n" : "";
-    const std::string Temperature = " Non-numeric temperature value detected, line ";
+    const std::string temperature = " Non-numeric temperature value detected, line ";
     write("FileGrownSinceLoading", "1 2\r\n", "1 2\r\n3 4\r\n5 6\r\n", "", Complete, "1:2 3:4 5:6|list2=0 bar=1");
     write("CommentsOnlyWriteNothing", "1 2\r\n", "* only a comment\r\n\r\n   \r\n", "", Complete, "|list2=0 bar=0");
     write("EchoEqualInValue", "20 20\r\n", "", "20.000", Complete, "20:20|list2=0 bar=1");
     write("NoTableLoaded", "", "", "", {" No Table from File to transfer. ", "Info", Icon::Exclamation}, "|list2=1 bar=0");
     write("TableFileGone", "20 1.0\r\n", "-", "", {" Can't find selected file. Please verify... ", "File",
           Icon::Exclamation}, "|list2=1 bar=0");
-    write("MoreThan999Lines", lines1000, "", "", {" Table has more than 999 lines.  Transfer aborted. ", "Error",
-          Icon::Exclamation}, "|list2=1 bar=0");
-    write("MalformedLine7", comments6 + "12\r\n20 1.0\r\n", "", "", {" Invalid table entry, line  7.  Transfer aborted.",
-          "Error", Icon::Exclamation}, "|list2=1 bar=0");
+    write("MoreThan999Lines", lines1000, "", "", error(" Table has more than 999 lines.  Transfer aborted. ",
+          Icon::Exclamation), "|list2=1 bar=0");
+    write("MalformedLine7", comments6 + "12\r\n20 1.0\r\n", "", "", error(" Invalid table entry, line  7.  Transfer "
+          "aborted.", Icon::Exclamation), "|list2=1 bar=0");
     write("TemperatureOfDataLine2", "*\r\n*\r\n*\r\n\r\n20 1.0\r\nabc 1.0\r\n", "", "",
-          {Temperature + " 2.  Transfer aborted.", "Error"}, "20:1|list2=0 bar=2");
+          error(temperature + " 2.  Transfer aborted."), "20:1|list2=0 bar=2");
     write("RatioOfDataLine1", "* x\r\n3 x1\r\n", "", "",
-          {" Non-numeric ratio value detected, line  1.  Transfer aborted.", "Error"}, "|list2=0 bar=1");
-    write("TemperatureBeyondADouble", "1E400 1.0\r\n", "", "", {Temperature + " 1.  Transfer aborted.", "Error"},
+          error(" Non-numeric ratio value detected, line  1.  Transfer aborted."), "|list2=0 bar=1");
+    write("TemperatureBeyondADouble", "1E400 1.0\r\n", "", "", error(temperature + " 1.  Transfer aborted."),
           "|list2=0 bar=1");
-    write("EchoThatDiffers", "1.0123 1.01234\r\n5 6\r\n", "", "1.0123",
-          {" Value returned ( 1.0123) does not match value sent! ( 1.01234), can't continue... ", "Error"},
-          "1.0123:1.01234|list2=0 bar=1");
+    write("EchoThatDiffers", "1.0123 1.01234\r\n5 6\r\n", "", "1.0123", error(" Value returned ( 1.0123) does not "
+          "match value sent! ( 1.01234), can't continue... "), "1.0123:1.01234|list2=0 bar=1");
     // An echo without a number confirms nothing, not even a 0.
     write("EchoWithoutANumber", "0 1\r\n", "", "abc",
-          {" Value returned (abc) does not match value sent! ( 0), can't continue... ", "Error"}, "0:0|list2=0 bar=1");
+          error(" Value returned (abc) does not match value sent! ( 0), can't continue... "), "0:0|list2=0 bar=1");
     return rows;
 }
 
@@ -219,11 +213,8 @@ std::vector<Row> allRows() {
 class WatchedPort : public PosixSerialPort {
 public:
     using PosixSerialPort::PosixSerialPort;
-    void write(const std::string& text) override {
-        if (beforeWrite) beforeWrite(text);
-        PosixSerialPort::write(text);
-    }
-    std::function<void(const std::string&)> beforeWrite;
+    void write(const std::string& text) override { beforeWrite(text), PosixSerialPort::write(text); }
+    std::function<void(const std::string&)> beforeWrite = [](const std::string&) {};
 };
 
 std::string boxLine(const std::string& text, const std::string& title, Icon icon, Buttons buttons) {
@@ -234,33 +225,33 @@ class FaultMatrix : public FormFixtureWith<WatchedPort, FileSystem, ::testing::T
 protected:
     std::unique_ptr<sim::PtyUnit> unit;
     PosixSerialPort holder{dir.path()};  // another user of the port
+    std::optional<DeviceHolder> reader;   // another program that reads the device
     int highest = 0;                      // the progress bar's highest value
 
     void SetUp() override {
         const Row& row = GetParam();
+        const Fault& f = row.fault;
         sim::UnitConfig cfg = sim::defaultConfig();
         cfg.paced = false;
         if (row.op == SaveTable) cfg.table.clear();
-        if (row.fault.at.empty()) cfg.faults = row.fault.faults;
+        if (f.at.empty()) cfg.faults = f.faults;
         unit = std::make_unique<sim::PtyUnit>(dir.path(), cfg);
-        if (!row.fault.at.empty() && !row.fault.close)
-            port.beforeWrite = [this, &row, seen = 0](const std::string& line) mutable {
-                const bool match = line.find(row.fault.at) != std::string::npos;
-                const bool hit = match && (row.fault.nth == 0 || ++seen == row.fault.nth);
-                unit->withModel([&](sim::UnitModel& m) { m.config().faults = hit ? row.fault.faults : sim::Faults{}; });
+        if (!f.at.empty() && !f.close)
+            port.beforeWrite = [this, &f, seen = 0](const std::string& line) mutable {
+                const bool hit = line.find(f.at) != std::string::npos && (f.nth == 0 || ++seen == f.nth);
+                unit->withModel([&](sim::UnitModel& m) { m.config().faults = hit ? f.faults : sim::Faults{}; });
             };
-        const PortFault p = row.fault.port;
-        form.Combo1.setText(p == PortFault::Missing ? "250" : p == PortFault::BadNumber ? "x" : std::to_string(unit->port()));
+        form.Combo1.setText(f.port == PortFault::Missing     ? "250"
+                            : f.port == PortFault::BadNumber ? "x"
+                                                             : std::to_string(unit->port()));
         form.Combo2.setText("9600");
-        form.Combo3.setText(p == PortFault::NoId ? "" : "01");
-        if (p == PortFault::InUse) holder.setPortNumber(unit->port()), holder.open();
+        form.Combo3.setText(f.port == PortFault::NoId ? "" : "01");
+        if (f.port == PortFault::InUse) holder.setPortNumber(unit->port()), holder.open();
+        if (f.port == PortFault::Reader) reader.emplace(unit->slavePath());
         // For the permission case the folder becomes the root's; the device stays closed.
-        ASSERT_TRUE(p != PortFault::Denied || ::chmod(dir.path().c_str(), 0755) == 0);
-        if (!row.file.empty()) {
-            dir.write("table.txt", row.file);
-            form.Text1.setText(dir.file("table.txt"));
-            form.Command10_Click();
-        }
+        ASSERT_TRUE(f.port != PortFault::Denied || ::chmod(dir.path().c_str(), 0755) == 0);
+        if (!row.file.empty()) dir.write("table.txt", row.file), form.Text1.setText(dir.file("table.txt"));
+        form.Command10_Click();
         if (row.now == "-") std::filesystem::remove(dir.file("table.txt"));
         if (row.now.size() > 1) dir.write("table.txt", row.now);
         form.List2.addItem(" 30  1.5");
@@ -272,14 +263,14 @@ protected:
         form.EnableFrames();
         form.Label2.setCaption("before");
         ui.boxes.clear();
-        if (row.fault.close == 1 || row.fault.close == 2) ui.answerNextQuestion(row.fault.close == 1 ? Answer::No : Answer::Yes);
-        ui.onEvents = [this, &row, closed = false]() mutable {
-            highest = std::max(highest, form.ProgressBar1.value());
-            if (!row.fault.close || closed || !form.Label2.caption().starts_with(row.fault.at)) return;
-            closed = true;
-            EXPECT_FALSE(form.requestClose(row.fault.close == 4 ? CloseRequest::Forced : CloseRequest::User));
-        };
+        if (f.close == 1 || f.close == 2) ui.answerNextQuestion(f.close == 1 ? Answer::No : Answer::Yes);
         ui.onBox = [this](const MessageRecord&) { highest = std::max(highest, form.ProgressBar1.value()); };
+        ui.onEvents = [this, &f, closed = false]() mutable {
+            highest = std::max(highest, form.ProgressBar1.value());
+            if (!f.close || closed || !form.Label2.caption().starts_with(f.at)) return;
+            closed = true;
+            EXPECT_FALSE(form.requestClose(f.close == 4 ? CloseRequest::Forced : CloseRequest::User));
+        };
     }
 
     std::string snapshot(Op op) {
@@ -287,7 +278,10 @@ protected:
         unit->withModel([&](sim::UnitModel& m) { u = m.config(); });
         std::string t;
         switch (op) {
-            case Verify: return "ok=" + std::to_string(form.CommOK) + " open=" + std::to_string(port.isOpen());
+            case Verify:  // with the settings a check that passed took over
+                t = " " + port.settings() + " " + form.UnitID + "|" + form.PortNumber + "|" + form.BaudRate;
+                return "ok=" + std::to_string(form.CommOK) + " open=" + std::to_string(port.isOpen()) +
+                       (form.CommOK ? t + " port=" + std::to_string(port.portNumber() == unit->port()) : "");
             case Detect:
             case Read:
                 return form.txt12HourTemp.text() + "|" + std::to_string(form.cboTableTempUnit.listIndex()) + "|" +
@@ -295,8 +289,8 @@ protected:
             case Write: return u.jp + "," + u.jh + "," + u.jc;
             case Baro: return u.pb;
             case GetTable:  // with the line a read stopped at, when it did
-                return "rows=" + std::to_string(form.List2.listCount()) +
-                       (form.TableReadStoppedAt ? " stopped=" + std::to_string(form.TableReadStoppedAt) : "");
+                t = form.TableReadStoppedAt ? " stopped=" + std::to_string(form.TableReadStoppedAt) : "";
+                return "rows=" + std::to_string(form.List2.listCount()) + t;
             case SaveTable:
                 for (const auto& [temp, ratio] : u.table) t += (t.empty() ? "" : " ") + temp + ":" + ratio;
                 t += "|list2=" + std::to_string(form.List2.listCount());
@@ -306,10 +300,10 @@ protected:
     }
 
     // An outcome is one text, a line per box and then the status line, the
-    // frames, the data, whether the port was left open and the progress bar,
-    // so that a case run in a child process hands it back as it is and a '*'
-    // in a row's box text can stand for any characters. A progress bar value
-    // beyond its end throws.
+    // frames, the data, whether the port was left open and the window busy
+    // and the progress bar, so that a case run in a child process hands it
+    // back as it is. A progress bar value beyond its end throws. A window that
+    // is closing stays as it was; the unit first takes in the last line sent.
     std::string run(Op op) {
         Button* const buttons[] = {nullptr, &form.cmdDetectZov, &form.cmdReadCurrentValues, &form.cmdWriteValues,
                                    &form.Command12, &form.Command4, &form.Command1};
@@ -318,7 +312,6 @@ protected:
         std::string out;
         for (const MessageRecord& r : ui.boxes) out += boxLine(r.text, r.title, r.icon, r.buttons);
         out += form.Label2.caption() + "\n";
-        // A window that is closing stays as it was; the unit takes in the last line sent.
         if (form.closing()) std::this_thread::sleep_for(std::chrono::milliseconds(50));
         for (const Frame* f : {&form.Frame1, &form.Frame2, &form.Frame4, &form.Frame5, &form.Frame7, &form.Frame8,
                                &form.Frame10, &form.Frame12, &form.Frame13, &form.Frame3})
@@ -330,18 +323,17 @@ protected:
     }
 };
 
+// A failed detection leaves only the set-up frames enabled.
 TEST_P(FaultMatrix, EndsAsItsOperationMust) {
     const Row& row = GetParam();
     const std::string got = row.fault.port != PortFault::Denied
                                 ? run(row.op)
                                 : runWithoutAccess(unit->slavePath(), [&] { return run(row.op); }).value_or("not run");
-    // A failed detection leaves only the set-up frames enabled.
     std::string wanted;
     for (const Box& b : row.boxes) wanted += boxLine(b.text, b.title, b.icon, b == Question ? Buttons::YesNo : Buttons::OK);
     const bool closing = row.fault.close > 1;
-    const bool setupOnly = row.op == Detect && !row.boxes.empty();
-    wanted += row.status + "\n" + (closing ? "" : setupOnly ? "0000000011" : "1111111111") + "\n" + row.data +
-              "\nopen=0 busy=0" + (closing ? " closing" : " bar=0");
+    const std::string frames = closing ? "" : row.op == Detect && !row.boxes.empty() ? "0000000011" : "1111111111";
+    wanted += row.status + "\n" + frames + "\n" + row.data + "\nopen=0 busy=0" + (closing ? " closing" : " bar=0");
     EXPECT_EQ(::fnmatch(wanted.c_str(), got.c_str(), FNM_NOESCAPE), 0) << "got:\n" << got << "\nwanted:\n" << wanted;
 }
 
