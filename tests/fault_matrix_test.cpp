@@ -89,13 +89,9 @@ std::vector<Row> allRows() {
     auto succeeds = [&](Op op, const Fault& f) {
         rows.push_back({op, f, op >= GetTable ? std::vector{Complete} : std::vector<Box>{}, DoneStatus[int(op)], Done[int(op)]});
     };
-    // The link check fails, silently or with an error: each operation ends
-    // without an exchange of its own.
+    // The link check fails: each operation ends without an exchange of its own.
     for (Op op : {Detect, Read, Write, Baro, GetTable, SaveTable}) {
-        const Box missing{" Invalid Serial Port Number!   Please verify... ", "Port", Icon::Exclamation};
         rows.push_back({op, {"SilentFromStart", Silent}, {NoVR}, op == SaveTable ? Aborted : "", Untouched[int(op)]});
-        rows.push_back({op, port("MissingDevice", PortFault::Missing), {missing}, op == SaveTable ? Aborted : "before",
-                        Untouched[int(op)]});
         succeeds(op, {"ReplyInPieces", with([](auto& f) { f.pieces = 3; })});
     }
     const Box otherId{" Unit detected, but at a different Unit ID.  Please verify Unit ID settings. ", "Communications"};
@@ -117,6 +113,8 @@ std::vector<Row> allRows() {
     rows.insert(rows.end(), {
         {Verify, {"AnswerFromAnotherId", with([](auto& f) { f.answerAsId = "02"; })}, {otherId}, "", Untouched[0]},
         {Verify, port("PortInUse", PortFault::InUse), {inUse}, "before", Untouched[0]},
+        {Verify, port("MissingDevice", PortFault::Missing), {{" Invalid Serial Port Number!   Please verify... ", "Port",
+         Icon::Exclamation}}, "before", Untouched[0]},
         // Another program holds the device open without locking it: the status line names it.
         {Verify, {"OtherReaderOfTheDevice", with([](auto& f) { f.answerAsId = "02"; }), "", 1, PortFault::Reader}, {otherId},
          "/dev/pts/* is also open in process * (sleep)", Untouched[0]},

@@ -38,14 +38,18 @@ public:
 // 's' and 'h' choose "Show" and "Hide", 'r' removes the file, 'f' makes reads
 // fail, 'u' reads two rows from the unit, 'k' as if that read stopped at line
 // 35, 'p' makes the file the table file opened, 'd' confirms the next save
-// dialog with it, 'y' and 'n' answer the next question and 'w' saves. List1
+// dialog with it, 'y' and 'n' answer the next question and 'w' saves; 'C'
+// chooses a file, in an open dialog that 'o' and 'O' confirm with the name as
+// it stands and the file and 'c' cancels; 'e' is Enter in the name box. List1
 // is given as its size, first and last item; a save writes the header and the
-// rows; the file stays as it was otherwise.
+// rows; the file stays as it was otherwise. `chosen` is the table file name,
+// the name shown and whether the focus moved on to "Load".
 struct Steps {
     std::string content;  // of the file, before the steps
     std::string name;     // of the file, in the name box
     std::string steps, boxes, list, status;
     bool saved = false;
+    std::string chosen = "";
 };
 void PrintTo(const Steps& c, std::ostream* out) { *out << c.name << " " << c.steps << " " << c.content.size(); }
 
@@ -82,6 +86,10 @@ TEST_P(TableFile, EndsAsTheStepsSay) {
         if (step == 'd') ui.confirmNextDialog(dir.file(c.name));
         if (step == 'y' || step == 'n') ui.answerNextQuestion(step == 'y' ? Answer::Yes : Answer::No);
         if (step == 'w') form.Command2_Click();
+        if (step == 'o' || step == 'O') ui.confirmNextDialog(step == 'o' ? c.name : dir.file(c.name));
+        if (step == 'c') ui.cancelNextDialog();
+        if (step == 'C') form.Command7_Click();
+        if (int key = 13; step == 'e') form.Text1_KeyPress(key);
     }
     EXPECT_TRUE(ui.scriptDone());
     std::string boxes;
@@ -94,12 +102,17 @@ TEST_P(TableFile, EndsAsTheStepsSay) {
                                           "* as of 14:05:09 03-04-2024\r\n*\r\n 20  1.0123\r\n-40  .9876\r\n"
                                         : c.steps.find('r') == std::string::npos ? c.content : "");
     EXPECT_EQ(form.Label2.caption(), c.status);
+    const std::string focus = ui.focused == &form.Command10 ? "1" : "0";
+    if (!c.chosen.empty()) { EXPECT_EQ(form.TableFileName + "|" + form.Text1.text() + "|" + focus, c.chosen); }
     EXPECT_TRUE(form.Frame13.enabled() && form.Frame4.enabled());
     if (ui.dialogLog.empty()) return;
     const auto& s = ui.dialogLog[0].settings;
     EXPECT_EQ(std::tie(s.filter, s.fileName, s.filterIndex, s.title, s.initialDir),
-              std::make_tuple("All Files (*.*) |*.*", "PRR Table 03-04-2024 .TXT", 0,
-                              "Enter a Pressure Reduction Ratio File name", ui.tables));
+              c.steps.find('C') != std::string::npos
+                  ? std::make_tuple("Pressure Reduction Ratio Files (*.*) |*.*", "", 1,
+                                    "Select a valid Pressure Reduction Ratio File name", ui.tables)
+                  : std::make_tuple("All Files (*.*) |*.*", "PRR Table 03-04-2024 .TXT", 0,
+                                    "Enter a Pressure Reduction Ratio File name", ui.tables));
 }
 
 std::string numbered(int count, const std::string& prefix = "") {
@@ -138,41 +151,16 @@ INSTANTIATE_TEST_SUITE_P(Files, TableFile, ::testing::Values(
     Steps{"", "t.txt", "udw", "", "1:old/old", Saved, true},
     Steps{"", "no/such/folder/t.txt", "udw", " Can't save file: *|File|0|1\n", "1:old/old", ""},
     Steps{"", "t.txt", "uknw", Cut, "1:old/old", ""},
-    Steps{"", "t.txt", "ukdyw", Cut, "1:old/old", Saved, true}));
-
-// Choosing a file shows the name after the last separator, which a load then
-// finds in the folder chosen; a cancelled choice keeps the name. Enter in the
-// name box takes the name and moves the focus on, unless the name is empty.
-// Either way the list is cleared.
-TEST_F(TableFile, ChoosingShowsTheNameAfterTheLastSeparatorAndLoadFindsIt) {
-    std::filesystem::create_directory(dir.file("sub"));
-    dir.write("sub/prr.txt", "*h\r\n5 1.5\r\n");
-    ui.confirmNextDialog("C:\\tables\\prr.txt");
-    ui.confirmNextDialog(dir.file("sub/prr.txt"));
-    ui.cancelNextDialog();
-    form.Command7_Click();
-    const auto& s = ui.dialogLog.at(0).settings;
-    EXPECT_EQ(std::tie(s.filter, s.fileName, s.filterIndex, s.title, s.initialDir),
-              std::make_tuple("Pressure Reduction Ratio Files (*.*) |*.*", "", 1,
-                              "Select a valid Pressure Reduction Ratio File name", ui.tables));
-    EXPECT_EQ(form.TableFileName + "|" + form.Text1.text(), "C:\\tables\\prr.txt|prr.txt");
-    form.Command7_Click();
-    form.Command10_Click();
-    EXPECT_EQ(form.List1.items(), std::vector<std::string>{"5 1.5"});
-    form.Command7_Click();
-    EXPECT_EQ(form.TableFileName + "|" + std::to_string(form.List1.listCount()), "prr.txt|0");
-
-    int key = 13;
-    form.Text1.setText("");
-    form.List1.addItem("row");
-    form.Text1_KeyPress(key);
-    EXPECT_EQ(form.List1.listCount(), 0);
-    EXPECT_EQ(ui.focused, nullptr);
-    form.Text1.setText("t.txt");
-    form.Text1_KeyPress(key);
-    EXPECT_EQ(form.TableFileName, "t.txt");
-    EXPECT_EQ(ui.focused, &form.Command10);
-}
+    Steps{"", "t.txt", "ukdyw", Cut, "1:old/old", Saved, true},
+    // Choosing a file shows the name after the last separator, which a load
+    // then finds in the folder chosen; a cancelled choice keeps the name.
+    // Enter in the name box takes the name and moves the focus on, unless the
+    // name is empty. Either way the list is cleared.
+    Steps{"", "C:\\tables\\prr.txt", "oC", "", "0", "", false, "C:\\tables\\prr.txt|prr.txt|0"},
+    Steps{"", "C:\\tables\\prr.txt", "oCcC", "", "0", "", false, "C:\\tables\\prr.txt|prr.txt|0"},
+    Steps{"*h\r\n5 1.5\r\n", "folder/prr.txt", "OCl", "", "1:5 1.5/5 1.5", Read, false, "prr.txt|prr.txt|0"},
+    Steps{"", "", "e", "", "0", "", false, "||0"},
+    Steps{"", "t.txt", "e", "", "0", "", false, "t.txt|t.txt|1"}));
 
 }  // namespace
 }  // namespace qv
