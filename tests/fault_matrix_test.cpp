@@ -26,13 +26,14 @@ enum class Op { Verify, Detect, Read, Write, Baro, GetTable, SaveTable };
 using enum Op;
 const char* const OpNames[] = {"Verify", "Detect", "Read", "Write", "Baro", "GetTable", "SaveTable"};
 enum class PortFault { None, Missing, BadNumber, NoId, InUse, Denied, Reader };
+using enum PortFault;
 
 struct Fault {
     std::string name;
     sim::Faults faults = {};
     std::string at = "";  // the exchange whose command holds this text (or the status for a close); empty: from the start
     int nth = 1;          // which such exchange (0: every one)
-    PortFault port = PortFault::None;
+    PortFault port = None;
     int close = 0;  // 1, 2: the user closes the window answering No, Yes; 3: unasked; 4: the system closes it
 };
 struct Row {
@@ -56,7 +57,7 @@ const sim::Faults Silent = with([](auto& f) { f.silent = true; }), Garbled = wit
 const sim::Faults Short = with([](auto& f) { f.shortReply = true; }), HangUp = with([](auto& f) { f.hangupAfter = 0; });
 Fault at(std::string name, std::string cmd, sim::Faults f, int nth = 1) { return {name, f, cmd, nth}; }
 Fault port(const char* name, PortFault p) { return {name, {}, "", 1, p}; }
-Fault closes(const char* name, std::string status, int how) { return {name, {}, status, 1, PortFault::None, how}; }
+Fault closes(const char* name, std::string status, int how) { return {name, {}, status, 1, None, how}; }
 
 const Box NoVR{" Unit is not responding.  Please verify PC and/or unit Port and/or Baud Rate. ", "Communications"};
 const Box NotDetected{" Unit not detected!  Check communication settings and connections. "};
@@ -69,17 +70,19 @@ const Box Question{" Values are still being written to the unit.  Closing now le
 const Box Complete{"           Transfer Complete.                           ", "Information", Icon::Information};
 const Box Dropped{" The serial device /dev/pts/* was disconnected. Plug it in again and repeat the operation. ",
                   "Port", Icon::Exclamation};
-const Box Denied{" Error  10013:  Permission denied for /dev/pts/*: only its owner \"root\" may open it. An "
-                 "administrator must grant you access, for example with a udev rule for the device.",
-                 "Info", Icon::Exclamation};
+const Box DeniedBox{" Error  10013:  Permission denied for /dev/pts/*: only its owner \"root\" may open it. An "
+                    "administrator must grant you access, for example with a udev rule for the device.",
+                    "Info", Icon::Exclamation};
 Box error(const std::string& text, Icon icon = Icon::None) { return {text, "Error", icon}; }
 
 const std::string Writing = "Writing config data to unit...", Aborted = "Transfer aborted...";
-const std::string ReadingJC = "Reading Pressure Reduction Constant Value from unit...", Baroing = "Writing Barometric mode...";
+const std::string ReadingJC = "Reading Pressure Reduction Constant Value from unit...";
+const std::string Baroing = "Writing Barometric mode...";
 // What each operation leaves when it fails before any exchange of its own, and
 // when it succeeds.
 const std::string Untouched[] = {"ok=0 open=0", "30|2|28.5", "30|2|28.5", "1,25,29.92", "1", "rows=1 stopped=7", "|list2=1"};
-const std::string Done[] = {"ok=1 open=1 9600,N,8,1 01|*|9600 port=1", "25|1|29.92", " 25|1|29.92", "2,30,28.5", "0", "rows=5", "10:1.1 20:1.2|list2=0"};
+const std::string Done[] = {"ok=1 open=1 9600,N,8,1 01|*|9600 port=1", "25|1|29.92", " 25|1|29.92", "2,30,28.5", "0",
+                            "rows=5", "10:1.1 20:1.2|list2=0"};
 const std::string DoneStatus[] = {"", "Unit detected!", "Configuration values read successfully.",
                                   "Configuration values saved successfully.", "Barometric Mode OK",
                                   "Table transferred successfully from unit.", "Table successfully transferred to unit..."};
@@ -87,7 +90,7 @@ const std::string DoneStatus[] = {"", "Unit detected!", "Configuration values re
 std::vector<Row> allRows() {
     std::vector<Row> rows;
     auto succeeds = [&](Op op, const Fault& f) {
-        rows.push_back({op, f, op >= GetTable ? std::vector{Complete} : std::vector<Box>{}, DoneStatus[int(op)], Done[int(op)]});
+        rows.push_back({op, f, std::vector(op >= GetTable ? 1 : 0, Complete), DoneStatus[int(op)], Done[int(op)]});
     };
     // The link check fails: each operation ends without an exchange of its own.
     for (Op op : {Detect, Read, Write, Baro, GetTable, SaveTable}) {
@@ -95,7 +98,9 @@ std::vector<Row> allRows() {
         succeeds(op, {"ReplyInPieces", with([](auto& f) { f.pieces = 3; })});
     }
     const Box otherId{" Unit detected, but at a different Unit ID.  Please verify Unit ID settings. ", "Communications"};
-    const Box inUse{" Port already in use!   Please verify... ", "Port", Icon::Exclamation};
+    auto verify = [](const Fault& f, const Box& box, std::string status = "before") {
+        return Row{Verify, f, {box}, status, Untouched[0]};
+    };
     // One reply 0.3 s inside or past its exchange's time limit. A late write
     // is still applied by the unit.
     auto timing = [&](Op op, const std::string& cmd, double limit, const Box& box, std::string status, std::string data) {
@@ -111,20 +116,18 @@ std::vector<Row> allRows() {
     succeeds(Write, at("JustInTime", "JC", late(2.7)));
     succeeds(Write, at("JustTooLateThenRetried", "JC", late(3.3), 0));  // the second attempt takes the first's reply
     rows.insert(rows.end(), {
-        {Verify, {"AnswerFromAnotherId", with([](auto& f) { f.answerAsId = "02"; })}, {otherId}, "", Untouched[0]},
-        {Verify, port("PortInUse", PortFault::InUse), {inUse}, "before", Untouched[0]},
-        {Verify, port("MissingDevice", PortFault::Missing), {{" Invalid Serial Port Number!   Please verify... ", "Port",
-         Icon::Exclamation}}, "before", Untouched[0]},
+        verify({"AnswerFromAnotherId", with([](auto& f) { f.answerAsId = "02"; })}, otherId, ""),
+        verify(port("PortInUse", InUse), {" Port already in use!   Please verify... ", "Port", Icon::Exclamation}),
+        verify(port("MissingDevice", Missing), {" Invalid Serial Port Number!   Please verify... ", "Port",
+                                                Icon::Exclamation}),
         // Another program holds the device open without locking it: the status line names it.
-        {Verify, {"OtherReaderOfTheDevice", with([](auto& f) { f.answerAsId = "02"; }), "", 1, PortFault::Reader}, {otherId},
-         "/dev/pts/* is also open in process * (sleep)", Untouched[0]},
-        {Verify, port("PermissionDenied", PortFault::Denied), {Denied}, "before", Untouched[0]},
-        {Verify, port("PortNumberNoNumber", PortFault::BadNumber), {{" Error  13:  Type mismatch", "Info",
-         Icon::Exclamation}}, "before", Untouched[0]},
-        {Verify, port("NoUnitId", PortFault::NoId), {error("Must supply value for COM port, baud rate, and ID.",
-         Icon::Stop)}, "before", Untouched[0]},
-        {Verify, at("HangUpAtVR", "VR", HangUp), {{" Error  10005:  The serial device *", "Info", Icon::Exclamation}},
-         "Verifying Communication....", Untouched[0]},
+        verify({"OtherReaderOfTheDevice", with([](auto& f) { f.answerAsId = "02"; }), "", 1, Reader}, otherId,
+               "/dev/pts/* is also open in process * (sleep)"),
+        verify(port("PermissionDenied", Denied), DeniedBox),
+        verify(port("PortNumberNoNumber", BadNumber), {" Error  13:  Type mismatch", "Info", Icon::Exclamation}),
+        verify(port("NoUnitId", NoId), error("Must supply value for COM port, baud rate, and ID.", Icon::Stop)),
+        verify(at("HangUpAtVR", "VR", HangUp), {" Error  10005:  The serial device *", "Info", Icon::Exclamation},
+               "Verifying Communication...."),
         // Silent at one exchange after the link check.
         {Detect, at("SilentAtIdentity", "VR", Silent, 2), {NotDetected}, "", "30|2|28.5"},
         {Read, at("SilentAtJP", "JP", Silent), {NoReply}, ReadingJC, " 25|2|29.92"},
@@ -239,15 +242,13 @@ protected:
                 const bool hit = line.find(f.at) != std::string::npos && (f.nth == 0 || ++seen == f.nth);
                 unit->withModel([&](sim::UnitModel& m) { m.config().faults = hit ? f.faults : sim::Faults{}; });
             };
-        form.Combo1.setText(f.port == PortFault::Missing     ? "250"
-                            : f.port == PortFault::BadNumber ? "x"
-                                                             : std::to_string(unit->port()));
+        form.Combo1.setText(f.port == Missing ? "250" : f.port == BadNumber ? "x" : std::to_string(unit->port()));
         form.Combo2.setText("9600");
-        form.Combo3.setText(f.port == PortFault::NoId ? "" : "01");
-        if (f.port == PortFault::InUse) holder.setPortNumber(unit->port()), holder.open();
-        if (f.port == PortFault::Reader) reader.emplace(unit->slavePath());
+        form.Combo3.setText(f.port == NoId ? "" : "01");
+        if (f.port == InUse) holder.setPortNumber(unit->port()), holder.open();
+        if (f.port == Reader) reader.emplace(unit->slavePath());
         // For the permission case the folder becomes the root's; the device stays closed.
-        ASSERT_TRUE(f.port != PortFault::Denied || ::chmod(dir.path().c_str(), 0755) == 0);
+        ASSERT_TRUE(f.port != Denied || ::chmod(dir.path().c_str(), 0755) == 0);
         if (!row.file.empty()) dir.write("table.txt", row.file), form.Text1.setText(dir.file("table.txt"));
         form.Command10_Click();
         if (row.now == "-") std::filesystem::remove(dir.file("table.txt"));
@@ -324,7 +325,7 @@ protected:
 // A failed detection leaves only the set-up frames enabled.
 TEST_P(FaultMatrix, EndsAsItsOperationMust) {
     const Row& row = GetParam();
-    const std::string got = row.fault.port != PortFault::Denied
+    const std::string got = row.fault.port != Denied
                                 ? run(row.op)
                                 : runWithoutAccess(unit->slavePath(), [&] { return run(row.op); }).value_or("not run");
     std::string wanted;

@@ -4,6 +4,7 @@
 // the window during a transfer are in fault_matrix_test.cpp.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <tuple>
 
@@ -22,14 +23,11 @@ protected:
         form.Text1.setText(dir.file("table.txt"));
         form.Command10_Click();
     }
-    // The lines the unit got since the last call.
-    Lines newLines() {
-        Lines all = unitReceived();
-        Lines out(all.begin() + seen, all.end());
-        seen = all.size();
-        return out;
+    // The last n lines the unit got.
+    Lines last(size_t n) {
+        const Lines all = unitReceived();
+        return Lines(all.end() - std::min(n, all.size()), all.end());
     }
-    size_t seen = 0;
 };
 
 // A write sends each value in its shortest form; a read asks for the
@@ -39,17 +37,19 @@ TEST_F(TableTransfer, WriteSendsShortestValuesAndTheReadTakesThemBackLineByLine)
     startUnitWith([](sim::UnitConfig& c) { c.table.clear(); });
     loadFile("* PRR\r\n*\r\n20.50 1.0000\r\n\r\n   +5 0.9876\r\n-40     1.0123   \r\n2            1.0123456789\r\n");
     form.Command1_Click();
-    EXPECT_EQ(newLines(), (Lines{"*0100VR", "*0100PB", "*0100EW*0100JT001=20.5", "*0100EW*0100JR001=1",
+    EXPECT_EQ(unitReceived(), (Lines{"*0100VR", "*0100PB", "*0100EW*0100JT001=20.5", "*0100EW*0100JR001=1",
                                  "*0100EW*0100JT002=5", "*0100EW*0100JR002=.9876", "*0100EW*0100JT003=-40",
                                  "*0100EW*0100JR003=1.0123", "*0100EW*0100JT004=2", "*0100EW*0100JR004=1.0123456789"}));
 
-    unit->withModel([](sim::UnitModel& m) { m.config().table.insert(m.config().table.end(), {{"9999.0", "1"}, {"7", "7"}}); });
+    unit->withModel([](sim::UnitModel& m) {
+        m.config().table.push_back({"9999.0", "1"}), m.config().table.push_back({"7", "7"});
+    });
     std::set<std::string> seenStatus;
     ui.onEvents = [&] { seenStatus.insert(form.Label2.caption()); };
     int bar = -1;
     ui.onBox = [&](const MessageRecord&) { bar = form.ProgressBar1.value(); };
     form.Command4_Click();
-    EXPECT_EQ(newLines(), (Lines{"*0100VR", "*0100JT001", "*0100JR001", "*0100JT002", "*0100JR002", "*0100JT003",
+    EXPECT_EQ(last(10), (Lines{"*0100VR", "*0100JT001", "*0100JR001", "*0100JT002", "*0100JR002", "*0100JT003",
                                  "*0100JR003", "*0100JT004", "*0100JR004", "*0100JT005"}));
     EXPECT_EQ(form.List2.items(), (Lines{" 20.5  1", " 5  .9876", "-40  1.0123", " 2  1.0123456789"}));
     EXPECT_EQ(std::make_tuple(bar, form.ProgressBar1.max()), std::make_tuple(5, 180));
@@ -64,7 +64,7 @@ TEST_F(TableTransfer, WriteSendsShortestValuesAndTheReadTakesThemBackLineByLine)
     form.Command4_Click();
     ASSERT_EQ(form.List2.listCount(), 999);
     EXPECT_EQ(form.List2.list(998), " 999  1.999");
-    EXPECT_EQ(newLines().back(), "*0100JT1000");
+    EXPECT_EQ(last(1), Lines{"*0100JT1000"});
     EXPECT_EQ(form.Label2.caption(), "Table transferred successfully from unit.");
 }
 
