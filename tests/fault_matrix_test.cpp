@@ -47,6 +47,8 @@ struct Row {
     bool bar = false;      // the data ends with the highest value the progress bar showed
 };
 
+void PrintTo(const Row& r, std::ostream* out) { *out << OpNames[int(r.op)] << "_" << r.fault.name; }
+
 sim::Faults with(const std::function<void(sim::Faults&)>& set) {
     sim::Faults f;
     set(f);
@@ -243,8 +245,7 @@ protected:
                 unit->withModel([&](sim::UnitModel& m) { m.config().faults = hit ? f.faults : sim::Faults{}; });
             };
         form.Combo1.setText(f.port == Missing ? "250" : f.port == BadNumber ? "x" : std::to_string(unit->port()));
-        form.Combo2.setText("9600");
-        form.Combo3.setText(f.port == NoId ? "" : "01");
+        form.Combo2.setText("9600"), form.Combo3.setText(f.port == NoId ? "" : "01");
         if (f.port == InUse) holder.setPortNumber(unit->port()), holder.open();
         if (f.port == Reader) reader.emplace(unit->slavePath());
         // For the permission case the folder becomes the root's; the device stays closed.
@@ -253,15 +254,10 @@ protected:
         form.Command10_Click();
         if (row.now == "-") std::filesystem::remove(dir.file("table.txt"));
         if (row.now.size() > 1) dir.write("table.txt", row.now);
-        form.List2.addItem(" 30  1.5");
-        form.TableReadStoppedAt = 7;  // as after a read that stopped at line 7
-        form.txt12HourTemp.setText("30");
-        form.cboTableTempUnit.setListIndex(2);
-        form.txtPressureReductionConstant.setText("28.5");
-        form.Option4_1.setValue(true);  // "Disable"
-        form.EnableFrames();
-        form.Label2.setCaption("before");
-        ui.boxes.clear();
+        form.List2.addItem(" 30  1.5"), form.TableReadStoppedAt = 7;  // as after a read that stopped at line 7
+        form.txt12HourTemp.setText("30"), form.cboTableTempUnit.setListIndex(2);
+        form.txtPressureReductionConstant.setText("28.5"), form.Option4_1.setValue(true);  // "Disable"
+        form.EnableFrames(), form.Label2.setCaption("before"), ui.boxes.clear();
         if (f.close == 1 || f.close == 2) ui.answerNextQuestion(f.close == 1 ? Answer::No : Answer::Yes);
         ui.onBox = [this](const MessageRecord&) { highest = std::max(highest, form.ProgressBar1.value()); };
         ui.onEvents = [this, &f, closed = false]() mutable {
