@@ -72,12 +72,17 @@ protected:
 
     void answerModal() {
         QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || modal == handled) return;
         auto* box = qobject_cast<QMessageBox*>(modal);
         if (box) boxes.emplace_back(box->text().toStdString(), box->windowTitle().toStdString(), box->icon());
-        if (modal && !modalActions.empty()) {
-            ModalAction action = std::move(modalActions.front());
+        if (!modalActions.empty()) {
+            // Run apart from this timer's call, so a window the action opens is answered too.
+            handled = modal;
+            QTimer::singleShot(0, modal, [this, modal, action = std::move(modalActions.front())] {
+                action(modal);
+                handled = nullptr;
+            });
             modalActions.pop_front();
-            action(modal);
         } else if (box && box->button(QMessageBox::Ok)) {
             box->button(QMessageBox::Ok)->click();
         } else if (auto* dialog = qobject_cast<QDialog*>(modal)) {
@@ -147,6 +152,7 @@ protected:
     std::unique_ptr<sim::PtyUnit> unit;
     QTimer modalTimer;
     std::deque<ModalAction> modalActions;
+    QWidget* handled = nullptr;  // the window a scripted action is at
     std::vector<SeenBox> boxes;
 };
 
