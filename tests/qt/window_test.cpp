@@ -257,6 +257,7 @@ TEST_F(QtWindow, EveryControlIsPlacedAndStackingFontsAndColoursFollowTheDesign) 
     for (Control* c : form.controls())
         EXPECT_TRUE(std::any_of(std::begin(Design), std::end(Design), [&](auto& p) { return c->name() == p.name; }))
             << c->name();
+    EXPECT_EQ(widget<QPushButton>(form.cmdDetectZov)->text(), QStringLiteral("Detect Unit"));
     // Barometric Mode lies above Program Setup.
     QObjectList top = window.children();
     EXPECT_GT(top.indexOf(window.widgetFor(form.Frame12)), top.indexOf(window.widgetFor(form.Frame13)));
@@ -340,6 +341,7 @@ TEST_F(QtWindow, NumericBoxTakesOnlyNumberCharactersAndDropDownBoxesNone) {
     EXPECT_EQ(box->text(), QString());
     EXPECT_EQ(ui.beeps(), 1);
     QTest::keyClicks(box, "-12.5");
+    EXPECT_EQ(ui.beeps(), 1);
     QTest::keyClick(box, Qt::Key_Backspace);
     EXPECT_EQ(box->text(), QStringLiteral("-12.5"));
     EXPECT_EQ(form.txt12HourTemp.text(), "-12.5");
