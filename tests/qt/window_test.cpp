@@ -315,23 +315,15 @@ TEST_F(QtWindow, ModelChangesShowInTheWidgets) {
     EXPECT_FALSE(widget(form.Command12)->isVisible());
 }
 
-TEST_F(QtWindow, ClicksRunTheModelHandlers) {
-    int reads = 0;
-    form.cmdReadCurrentValues.onClick = [&] { ++reads; };
-    QTest::mouseClick(widget(form.cmdReadCurrentValues), Qt::LeftButton);
-    EXPECT_EQ(reads, 0);  // its frame is disabled
+// A click on an option button of an array picks it alone, in the model too.
+TEST_F(QtWindow, OptionClickRunsTheArraysHandler) {
     form.EnableFrames();
-    click(form.cmdReadCurrentValues);
-    EXPECT_EQ(reads, 1);
     std::vector<int> picked;
     form.Option2.onClick = [&](int index) { picked.push_back(index); };
     click<QRadioButton>(form.Option2_0);
     EXPECT_EQ(picked, std::vector<int>{0});
     EXPECT_TRUE(form.Option2_0.value() && !form.Option2_1.value());
     EXPECT_FALSE(widget<QRadioButton>(form.Option2_1)->isChecked());
-    choose(form.cboTableTempUnit, "    \u00b0R");
-    EXPECT_EQ(form.cboTableTempUnit.listIndex(), 2);
-    EXPECT_EQ(form.cboTableTempUnit.text(), "    \u00b0R");
 }
 
 TEST_F(QtWindow, NumericBoxTakesOnlyNumberCharactersAndDropDownBoxesNone) {
