@@ -112,7 +112,8 @@ protected:
 };
 
 // The design's position of each control in its container ("" for the window).
-using Placement = std::tuple<const char*, const char*, QRect>;
+struct Placement { const char* name; const char* container; QRect rect; };
+void PrintTo(const Placement& p, std::ostream* os) { *os << p.name; }
 
 const Placement Design[] = {
     {"Frame10", "", {364, 10, 411, 169}},
@@ -210,9 +211,8 @@ TEST_F(QtWindow, ModelChangesShowInTheWidgetsAndTheStatusKeepsItsLookWhileDisabl
     form.List2.addItem(" 20  1.0123");
     form.List2.clear();
     form.List2.addItem(" 7  1");
-    auto* list = widget<QListWidget>(form.List2);
-    ASSERT_EQ(list->count(), 1);
-    EXPECT_EQ(list->item(0)->text(), QStringLiteral(" 7  1"));
+    ASSERT_EQ(widget<QListWidget>(form.List2)->count(), 1);
+    EXPECT_EQ(widget<QListWidget>(form.List2)->item(0)->text(), QStringLiteral(" 7  1"));
     form.Option4_0.setValue(true);
     form.Option4_0.setValue(false);
     EXPECT_FALSE(widget<QRadioButton>(form.Option4_0)->isChecked() || widget<QRadioButton>(form.Option4_1)->isChecked());
@@ -309,7 +309,8 @@ INSTANTIATE_TEST_SUITE_P(Fonts, CaptionTest, ::testing::Values("DejaVu Sans", "L
 
 // A message box: the buttons and icon asked for, the button clicked, the
 // answer returned and the icon shown.
-using BoxCase = std::tuple<Buttons, Icon, QMessageBox::StandardButton, Answer, QMessageBox::Icon>;
+struct BoxCase { Buttons buttons; Icon icon; QMessageBox::StandardButton clicked; Answer answer; QMessageBox::Icon shown; };
+void PrintTo(const BoxCase& c, std::ostream* os) { *os << QMetaEnum::fromType<QMessageBox::Icon>().valueToKey(c.shown); }
 
 class MessageBoxTest : public QtWindow, public ::testing::WithParamInterface<BoxCase> {};
 
@@ -444,11 +445,10 @@ class TracedEndToEnd : protected TraceNamedInEnvironment, public QtWindow {};
 TEST_F(TracedEndToEnd, DetectionIsTracedAndTheOpenPortListShowsTheUnitBesideItsNumber) {
     detectUnit();
     const std::string number = " " + std::to_string(unit->port()), com = "COM" + number.substr(1) + " ";
-    std::string expected = com + "open 9600,N,8,1\n", traced;
+    std::string expected = com + "open 9600,N,8,1\n", traced, line;
     for (const char* mn : {"VR", "VR", "JH", "JP", "JC"}) expected += com + "sent *0100" + mn + "\\r\\n\n";
-    std::ifstream in(traceFile);
     // After its time each line names the port and the event; the replies are left out.
-    for (std::string line; std::getline(in, line);)
+    for (std::ifstream in(traceFile); std::getline(in, line);)
         if (line.find(" recv ") == line.npos) traced += line.substr(std::min<size_t>(24, line.size())) + "\n";
     EXPECT_EQ(traced, expected + com + "close\n");
 
