@@ -172,12 +172,12 @@ TEST_P(ControlPlacement, WidgetSitsInItsContainerAtItsDesignPosition) {
 
 INSTANTIATE_TEST_SUITE_P(Design, ControlPlacement, ::testing::ValuesIn(Design));
 
-// The window: its caption and icon, one control for each row of the design,
+// The window: its caption and icon, a button's caption, one control for each row of the design,
 // Barometric Mode above Program Setup, a control inside a bold frame in the
 // window's regular font; it keeps its design size.
 TEST_F(QtWindow, WindowFollowsTheDesignAndKeepsItsSize) {
-    EXPECT_EQ(window.windowTitle(), QString::fromUtf8(form.caption));
-    EXPECT_FALSE(window.windowIcon().isNull());
+    EXPECT_TRUE(window.windowTitle() == QString::fromUtf8(form.caption) && !window.windowIcon().isNull());
+    EXPECT_EQ(widget<QAbstractButton>(form.cmdDetectZov)->text(), QStringLiteral("Detect Unit"));
     EXPECT_EQ(form.controls().size(), std::size(Design));
     EXPECT_GT(window.children().indexOf(widget(form.Frame12)), window.children().indexOf(widget(form.Frame13)));
     for (auto [control, points, bold] : {std::tuple<Control*, double, bool>{&form.Frame10, 9.75, true},
@@ -396,6 +396,8 @@ TEST(QtTableFolder, PortableCopyUsesItsOwnFolderAnInstalledOneTheUsersDocuments)
     if (hadConfig) qputenv("XDG_CONFIG_HOME", savedConfig);
 }
 
+// A termination signal while the rows are sent closes the window without a
+// question; the write stops short (the unit starts with an empty table).
 TEST_F(QtWindow, TerminationSignalDuringATableWriteClosesWithoutAsking) {
     cfg.table.clear();
     detectUnit();
