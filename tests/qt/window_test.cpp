@@ -1,121 +1,119 @@
-// The real window on Qt's offscreen platform: layout, mirroring of the model
-// controls, and the user's clicks and keys reaching the handlers.
+// The program on Qt's offscreen platform, in a folder of its own: the real
+// window's layout, look, dialogs and keys, and the whole program end to end
+// (POSIX serial port, simulated unit on a pseudo terminal) where only the real
+// window, the process's signals or its environment can show a fault. The
+// handlers' own work is checked on the headless toolkit.
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QComboBox>
-#include <QFileDialog>
-#include <QFont>
-#include <QGroupBox>
-#include <QHeaderView>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QMessageBox>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QStyleOptionButton>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
-#include <QTreeView>
-#include <QWindow>
+#include <QtTest>
+#include <QtWidgets>
 
-#include <algorithm>
+#include <csignal>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <optional>
-#include <ostream>
 
-#include "app/main_form.h"
-#include "platform/qt/main_window.h"
-#include "platform/qt/qt_toolkit.h"
-#include "support/no_serial_port.h"
+#include "app/program.h"
+#include "sim/pty_unit.h"
+#include "support/locale.h"
 
 namespace qv {
 namespace {
 
-using NoPort = NoSerialPort;
+// A message box as shown: text, title and icon.
+using SeenBox = std::tuple<std::string, std::string, QMessageBox::Icon>;
 
-// Runs `action` on the modal widget that a call is about to show, from the
-// event loop of that widget.
-void onNextModal(std::function<void(QWidget*)> action) {
-    auto* timer = new QTimer;
-    timer->setInterval(20);
-    QObject::connect(timer, &QTimer::timeout, [timer, action] {
-        if (QWidget* modal = QApplication::activeModalWidget()) {
-            timer->stop();
-            timer->deleteLater();
-            action(modal);
-        }
-    });
-    timer->start();
-}
-
-// The window over a port that is never there, in the desktop's font or in
-// the font family given.
-class WindowParts {
+// The program in a folder of its own, its window shown, and a stand-in for
+// the user at every modal window: each message box is recorded; the next
+// scripted action, if any, handles the window; otherwise a message box is
+// answered with OK, and a question (Yes/No) or a file dialog fails the test
+// and is declined.
+class QtWindow : public ::testing::Test {
 protected:
-    explicit WindowParts(const QString& fontFamily = {}) : window{form, fontFamily} {
-        ui.attach(&window);
+    void SetUp() override {
+        QObject::connect(&modalTimer, &QTimer::timeout, [this] { answerModal(); });
+        modalTimer.start(10);
+        // Line 5 other than "0" shows the "Barometric Mode" frame.
+        std::ofstream(folder + "/" + SettingsFileName, std::ios::binary) << "1\r\n9600\r\n01\r\n\r\n1\r\n";
+        ASSERT_TRUE(form.Form_Load());
         window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    }
+    // The file dialogs move the process into the chosen file's folder.
+    void TearDown() override {
+        std::filesystem::current_path(startFolder);
+        std::setlocale(LC_ALL, locale.c_str());
     }
 
-    template <class W>
-    W* widget(const Control& c) {
-        return qobject_cast<W*>(window.widgetFor(c));
+    void answerModal() {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || modal == handled) return;
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        if (box) boxes.emplace_back(box->text().toStdString(), box->windowTitle().toStdString(), box->icon());
+        if (!modalActions.empty()) {
+            // Run apart from this timer's call, so a window the action opens is answered too.
+            handled = modal;
+            QTimer::singleShot(0, modal, [this, modal, action = std::move(modalActions.front())] {
+                action(modal), handled = nullptr;
+            });
+            modalActions.pop_front();
+        } else if (box && box->button(QMessageBox::Ok)) {
+            box->button(QMessageBox::Ok)->click();
+        } else if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+            ADD_FAILURE() << "unexpected " << (box ? "question " + box->text() : dialog->windowTitle()).toStdString();
+            dialog->reject();
+        }
     }
 
+    template <class W = QWidget> W* widget(const Control& c) { return qobject_cast<W*>(window.widgetFor(c)); }
+    // A click the user can make, a frame after the window was last drawn (so
+    // the pressed button is drawn at once); returns when its operation has ended.
+    void click(const Control& c) {
+        auto* w = widget<QAbstractButton>(c);
+        ASSERT_TRUE(w && w->isVisible() && w->isEnabled()) << c.name() << " cannot be clicked";
+        QTest::qWait(20);
+        QTest::mouseClick(w, Qt::LeftButton);
+    }
+    // A fast (unpaced) unit set up as `cfg` at the port in the Port box, detected.
+    void detectUnit() {
+        unit = std::make_unique<sim::PtyUnit>(folder, cfg);
+        form.Combo1.setText(" " + std::to_string(unit->port()));
+        click(form.cmdDetectZov);
+        ASSERT_EQ(form.Label2.caption(), "Unit detected!");
+    }
+    sim::UnitConfig stored() {
+        sim::UnitConfig now;
+        return unit->withModel([&](sim::UnitModel& m) { now = m.config(); }), now;
+    }
+    // Types a table file's name into its box and sends the file to the unit.
+    void sendTable(const std::string& name, const std::string& contents) {
+        std::ofstream(folder + "/" + name, std::ios::binary) << contents;
+        QTest::keyClicks(widget(form.Text1), QString::fromStdString(folder + "/" + name));
+        click(form.Command10);
+        click(form.Command1);
+    }
+
+    std::filesystem::path startFolder = std::filesystem::current_path();
+    const std::string locale = std::setlocale(LC_ALL, nullptr);
     QTemporaryDir dir;
-    QtToolkit ui{dir.path().toStdString()};
-    NoPort port;
-    SystemClock clock;
-    FileSystem files;
-    Platform platform{ui, port, clock, files};
-    MainForm form{platform};
-    MainWindow window;
+    std::string folder = dir.path().toStdString();
+    Program program{folder};
+    MainForm& form = program.form;
+    MainWindow& window = program.window;
+    QtToolkit& ui = program.ui;
+    sim::UnitConfig cfg = [] { auto c = sim::defaultConfig(); return c.paced = false, c; }();  // fast: not paced
+    std::unique_ptr<sim::PtyUnit> unit;
+    QTimer modalTimer;
+    std::deque<std::function<void(QWidget*)>> modalActions;
+    QWidget* handled = nullptr;  // the window a scripted action is at
+    std::vector<SeenBox> boxes;
 };
 
-class WindowTest : public ::testing::Test, protected WindowParts {
-protected:
-    void SetUp() override { ASSERT_TRUE(QTest::qWaitForWindowExposed(&window)); }
-};
-
-TEST_F(WindowTest, WindowHasDesignSizeCaptionAndKeepsItsSize) {
-    EXPECT_EQ(window.size(), QSize(782, 499));
-    EXPECT_EQ(window.windowTitle(), QString::fromUtf8(form.caption));
-    EXPECT_TRUE(window.windowTitle().startsWith(QString::fromUtf8("Morvelaine\u00ae Quorvel")));
-    EXPECT_FALSE(window.windowIcon().isNull());
-
-    // Even where the fixed size is not kept (a window manager may ignore it),
-    // the window puts its own size back after a resize.
-    window.setMinimumSize(0, 0);
-    window.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-    window.resize(900, 600);
-    QTest::qWait(50);
-    EXPECT_EQ(window.size(), QSize(782, 499));
-    window.setFixedSize(782, 499);
-    // A size forced from outside (as a window manager may do) is put back.
-    window.windowHandle()->resize(900, 600);
-    QTest::qWait(50);
-    EXPECT_EQ(window.size(), QSize(782, 499));
-    window.showMinimized();
-    QTest::qWait(20);
-    window.showNormal();
-    QTest::qWait(20);
-    EXPECT_EQ(window.size(), QSize(782, 499));
-}
-
-// The design's position of each control: left, top, width and height in its
-// container.
-struct Placement {
-    const char* name;
-    const char* container;  // "" for the window
-    QRect rect;
-};
+// The design's position of each control in its container ("" for the window).
+struct Placement { const char* name; const char* container; QRect rect; };
+void PrintTo(const Placement& p, std::ostream* os) { *os << p.name; }
 
 const Placement Design[] = {
     {"Frame10", "", {364, 10, 411, 169}},
@@ -161,485 +159,315 @@ const Placement Design[] = {
     {"Option4(0)", "Frame12", {40, 16, 57, 17}},
 };
 
-void PrintTo(const Placement& p, std::ostream* os) { *os << p.name; }
-
-class ControlPlacement : public WindowTest, public ::testing::WithParamInterface<Placement> {
-protected:
-    Control* control(const std::string& name) {
-        for (Control* c : form.controls())
-            if (c->name() == name) return c;
-        return nullptr;
-    }
-};
+class ControlPlacement : public QtWindow, public ::testing::WithParamInterface<Placement> {};
 
 TEST_P(ControlPlacement, WidgetSitsInItsContainerAtItsDesignPosition) {
-    const Placement& p = GetParam();
-    Control* c = control(p.name);
-    ASSERT_NE(c, nullptr);
-    QWidget* w = window.widgetFor(*c);
+    const auto [name, container, rect] = GetParam();
+    auto* w = window.findChild<QWidget*>(name);
     ASSERT_NE(w, nullptr);
-    QWidget* container = &window;
-    if (*p.container) {
-        Control* outer = control(p.container);
-        ASSERT_NE(outer, nullptr);
-        container = window.widgetFor(*outer);
-    }
-    EXPECT_EQ(w->parentWidget(), container);
-    EXPECT_EQ(w->geometry(), p.rect);
-    EXPECT_EQ(window.controlFor(w), c);
+    EXPECT_EQ(w->parentWidget(), *container ? window.findChild<QWidget*>(container) : &window);
+    EXPECT_EQ(w->geometry(), rect);
+    EXPECT_EQ(window.controlFor(w) ? window.controlFor(w)->name() : "none", name);
 }
 
-INSTANTIATE_TEST_SUITE_P(Design, ControlPlacement, ::testing::ValuesIn(Design), [](const auto& info) {
-    std::string name = info.param.name;
-    std::replace(name.begin(), name.end(), '(', '_');
-    name.erase(std::remove(name.begin(), name.end(), ')'), name.end());
-    return name;
-});
+INSTANTIATE_TEST_SUITE_P(Design, ControlPlacement, ::testing::ValuesIn(Design));
 
-TEST_F(WindowTest, EveryControlHasADesignPositionAndTheStackingFollowsTheDesign) {
-    for (Control* c : form.controls())
-        EXPECT_TRUE(std::any_of(std::begin(Design), std::end(Design), [&](const Placement& p) { return c->name() == p.name; }))
-            << c->name();
-    EXPECT_EQ(widget<QPushButton>(form.cmdDetectZov)->text(), QStringLiteral("Detect Unit"));
-
-    // Barometric Mode lies above Program Setup.
-    QObjectList top = window.children();
-    EXPECT_GT(top.indexOf(window.widgetFor(form.Frame12)), top.indexOf(window.widgetFor(form.Frame13)));
-    EXPECT_EQ(window.controlFor(widget<QComboBox>(form.Combo1)->lineEdit()), &form.Combo1);
+// The window: its caption and icon, a button's caption, one control for each row of the design,
+// Barometric Mode above Program Setup, a control inside a bold frame in the
+// window's regular font; it keeps its design size.
+TEST_F(QtWindow, WindowFollowsTheDesignAndKeepsItsSize) {
+    EXPECT_TRUE(window.windowTitle() == QString::fromUtf8(form.caption) && !window.windowIcon().isNull());
+    EXPECT_EQ(widget<QAbstractButton>(form.cmdDetectZov)->text(), QStringLiteral("Detect Unit"));
+    EXPECT_EQ(form.controls().size(), std::size(Design));
+    EXPECT_GT(window.children().indexOf(widget(form.Frame12)), window.children().indexOf(widget(form.Frame13)));
+    for (auto [control, points, bold] : {std::tuple<Control*, double, bool>{&form.Frame10, 9.75, true},
+                                         {&form.Combo1, 8.25, true}, {&form.cmdReadCurrentValues, 8.25, false}})
+        EXPECT_EQ(std::pair(widget(*control)->font().pointSizeF(), widget(*control)->font().bold()), std::pair(points, bold))
+            << control->name();
+    window.hide();  // shown again, it leaves the focus where it is
+    window.show();
+    // Even where the fixed size is not kept (a window manager may ignore it),
+    // the window puts its own size back after a resize.
+    window.setMinimumSize(0, 0);
+    window.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    window.resize(900, 600);
+    QTest::qWait(50);
+    EXPECT_EQ(window.size(), QSize(782, 499));
 }
 
-TEST_F(WindowTest, FontsAndColoursFollowTheDesign) {
-    QFont outer = window.widgetFor(form.Frame10)->font();
-    EXPECT_DOUBLE_EQ(outer.pointSizeF(), 9.75);
-    EXPECT_TRUE(outer.bold());
-    QFont inner = window.widgetFor(form.Combo1)->font();
-    EXPECT_DOUBLE_EQ(inner.pointSizeF(), 8.25);
-    EXPECT_TRUE(inner.bold());
-    // A control inside a bold frame keeps the window's regular font.
-    QFont plain = window.widgetFor(form.cmdReadCurrentValues)->font();
-    EXPECT_DOUBLE_EQ(plain.pointSizeF(), 8.25);
-    EXPECT_FALSE(plain.bold());
-    EXPECT_EQ(widget<QLabel>(form.Label2)->palette().color(QPalette::Active, QPalette::WindowText),
-              QColor(128, 0, 128));
-}
-
-TEST_F(WindowTest, EnabledStateOfFramesReachesTheirWidgets) {
-    EXPECT_FALSE(window.widgetFor(form.cmdReadCurrentValues)->isEnabled());
-    EXPECT_FALSE(window.widgetFor(form.Text1)->isEnabled());
-    EXPECT_TRUE(window.widgetFor(form.cmdDetectZov)->isEnabled());
-
-    form.DisableFrames();
-    EXPECT_FALSE(window.widgetFor(form.cmdDetectZov)->isEnabled());
-    EXPECT_FALSE(window.widgetFor(form.Command12)->isEnabled());
-    form.EnableFrames();
-    for (Control* c : form.controls()) EXPECT_TRUE(window.widgetFor(*c)->isEnabled()) << c->name();
-    form.Frame3.setEnabled(false);
-    EXPECT_FALSE(window.widgetFor(form.Combo2)->isEnabled());
-    form.Frame12.setVisible(false);
-    EXPECT_TRUE(window.widgetFor(form.Command12)->isHidden() || !window.widgetFor(form.Frame12)->isVisible());
-}
-
-// A control of the Status frame, brought into a state that draws something.
-struct StatusCase {
-    const char* name;
-    Control& (*control)(MainForm&);
-    void (*prepare)(MainForm&);
-    QColor ink;  // a colour the drawing holds, where one is known
-};
-
-void PrintTo(const StatusCase& c, std::ostream* out) { *out << c.name; }
-
-class StatusLookTest : public WindowTest, public ::testing::WithParamInterface<StatusCase> {};
-
-// An operation disables the Status frame; the status line and the progress
-// bar are drawn exactly as before, though the frame takes no input.
-TEST_P(StatusLookTest, KeepsItsLookWhileItsFrameIsDisabled) {
-    GetParam().prepare(form);
-    QWidget* w = window.widgetFor(GetParam().control(form));
-    const QImage enabled = w->grab().toImage();
-    if (GetParam().ink.isValid()) {
-        bool inked = false;
-        for (int y = 0; y < enabled.height() && !inked; ++y)
-            for (int x = 0; x < enabled.width() && !inked; ++x) inked = enabled.pixelColor(x, y) == GetParam().ink;
-        ASSERT_TRUE(inked) << "nothing drawn in " << GetParam().ink.name().toStdString();
-    }
-    form.DisableFrames();
-    ASSERT_FALSE(w->isEnabled());
-    EXPECT_TRUE(w->grab().toImage() == enabled);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Status, StatusLookTest,
-    ::testing::Values(
-        StatusCase{"StatusLine", [](MainForm& f) -> Control& { return f.Label2; },
-                   [](MainForm& f) { f.Label2.setCaption("Reading table from unit..."); }, QColor(128, 0, 128)},
-        StatusCase{"ProgressBar", [](MainForm& f) -> Control& { return f.ProgressBar1; },
-                   [](MainForm& f) {
-                       f.ProgressBar1.setMax(180);
-                       f.ProgressBar1.setValue(90);
-                   },
-                   QColor()}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(WindowTest, ModelChangesShowInTheWidgets) {
+// An operation disables the Status frame; the status line (purple) and the
+// progress bar are drawn exactly as before, though the frame takes no input.
+TEST_F(QtWindow, ModelChangesShowInTheWidgetsAndTheStatusKeepsItsLookWhileDisabled) {
     form.Label2.setCaption("Reading table from unit...");
-    EXPECT_EQ(widget<QLabel>(form.Label2)->text(), QStringLiteral("Reading table from unit..."));
-
-    auto* list = widget<QListWidget>(form.List2);
+    form.ProgressBar1.setMax(180);
+    form.ProgressBar1.setValue(90);
+    EXPECT_EQ(widget(form.Label2)->palette().color(QPalette::Active, QPalette::WindowText), QColor(128, 0, 128));
+    const QImage line = widget(form.Label2)->grab().toImage(), bar = widget(form.ProgressBar1)->grab().toImage();
+    form.DisableFrames();
+    ASSERT_FALSE(widget(form.Label2)->isEnabled() || widget(form.ProgressBar1)->isEnabled());
+    EXPECT_TRUE(widget(form.Label2)->grab().toImage() == line && widget(form.ProgressBar1)->grab().toImage() == bar);
+    // A list box cleared and refilled shows the new rows only; an option
+    // button set off leaves its array with none picked.
     form.List2.addItem(" 20  1.0123");
-    form.List2.addItem("-40  .9876");
-    ASSERT_EQ(list->count(), 2);
-    EXPECT_EQ(list->item(1)->text(), QStringLiteral("-40  .9876"));
     form.List2.clear();
     form.List2.addItem(" 7  1");
-    ASSERT_EQ(list->count(), 1);
-    EXPECT_EQ(list->item(0)->text(), QStringLiteral(" 7  1"));
-
-    // A drop-down box's text stands apart from its list.
-    auto* combo = widget<QComboBox>(form.Combo1);
-    form.Combo1.setText("5");
-    form.Combo1.addItem(" 5");
-    EXPECT_EQ(combo->count(), 1);
-    EXPECT_EQ(combo->currentText(), QStringLiteral("5"));
-
-    auto* bar = widget<QProgressBar>(form.ProgressBar1);
-    form.ProgressBar1.setMax(180);
-    form.ProgressBar1.setValue(45);
-    EXPECT_EQ(bar->maximum(), 180);
-    EXPECT_EQ(bar->value(), 45);
-
+    ASSERT_EQ(widget<QListWidget>(form.List2)->count(), 1);
+    EXPECT_EQ(widget<QListWidget>(form.List2)->item(0)->text(), QStringLiteral(" 7  1"));
     form.Option4_0.setValue(true);
-    EXPECT_TRUE(widget<QRadioButton>(form.Option4_0)->isChecked());
     form.Option4_0.setValue(false);
-    EXPECT_FALSE(widget<QRadioButton>(form.Option4_0)->isChecked());
-    EXPECT_FALSE(widget<QRadioButton>(form.Option4_1)->isChecked());
+    EXPECT_FALSE(widget<QRadioButton>(form.Option4_0)->isChecked() || widget<QRadioButton>(form.Option4_1)->isChecked());
+    window.close();  // nothing running: closes at once
+    EXPECT_FALSE(window.isVisible());
 }
 
-TEST_F(WindowTest, ClicksRunTheModelHandlers) {
-    int clicks = 0;
-    form.Command12.onClick = [&] { ++clicks; };
-    QTest::mouseClick(widget<QPushButton>(form.Command12), Qt::LeftButton);
-    EXPECT_EQ(clicks, 1);
-
-    int reads = 0;
-    form.cmdReadCurrentValues.onClick = [&] { ++reads; };
-    QTest::mouseClick(widget<QPushButton>(form.cmdReadCurrentValues), Qt::LeftButton);
-    EXPECT_EQ(reads, 0);  // its frame is disabled
-
-    form.EnableFrames();
-    std::vector<int> picked;
-    form.Option2.onClick = [&](int index) { picked.push_back(index); };
-    QTest::mouseClick(widget<QRadioButton>(form.Option2_0), Qt::LeftButton);
-    EXPECT_EQ(picked, std::vector<int>{0});
-    EXPECT_TRUE(form.Option2_0.value());
-    EXPECT_FALSE(form.Option2_1.value());
-    EXPECT_FALSE(widget<QRadioButton>(form.Option2_1)->isChecked());
-
-    auto* unit = widget<QComboBox>(form.cboTableTempUnit);
-    emit unit->activated(2);
-    EXPECT_EQ(form.cboTableTempUnit.listIndex(), 2);
-    EXPECT_EQ(form.cboTableTempUnit.text(), "    \u00b0R");
-    EXPECT_EQ(unit->currentText(), QString::fromUtf8("    \u00b0R"));
-}
-
-TEST_F(WindowTest, NumericBoxTakesOnlyNumberCharacters) {
+// Keys in real boxes: a numeric box takes only number characters (a refused
+// key beeps), a drop-down box none; Enter clicks the default button while
+// there is one (the first detection takes it away), else the box's key
+// handler gets 13; a click on an option button picks it alone; focus; a close.
+TEST_F(QtWindow, KeysClicksFocusAndCloseReachTheControls) {
     form.EnableFrames();
     auto* box = widget<QLineEdit>(form.txt12HourTemp);
-    QTest::keyClicks(box, "a");
-    EXPECT_EQ(box->text(), QString());
-    EXPECT_EQ(form.txt12HourTemp.text(), "");
-    EXPECT_EQ(ui.beeps(), 1);
-
-    QTest::keyClicks(box, "-12.5");
-    EXPECT_EQ(box->text(), QStringLiteral("-12.5"));
-    EXPECT_EQ(form.txt12HourTemp.text(), "-12.5");
-    EXPECT_EQ(ui.beeps(), 1);
-
+    QTest::keyClicks(box, "a-12.5");
     QTest::keyClick(box, Qt::Key_Backspace);
-    EXPECT_EQ(box->text(), QStringLiteral("-12.5"));
-    EXPECT_EQ(ui.beeps(), 2);
-
-    // Typing into a drop-down box changes nothing and does not beep.
-    auto* combo = widget<QComboBox>(form.Combo2);
-    form.Combo2.setText("9600");
-    QTest::keyClicks(combo, "7x");
-    EXPECT_EQ(combo->currentText(), QStringLiteral("9600"));
+    EXPECT_EQ(form.txt12HourTemp.text(), "-12.5");
+    QTest::keyClicks(widget(form.Combo2), "7x");
     EXPECT_EQ(form.Combo2.text(), "9600");
     EXPECT_EQ(ui.beeps(), 2);
-}
 
-TEST_F(WindowTest, EnterClicksTheDefaultButtonWhileThereIsOne) {
-    auto* detect = widget<QPushButton>(form.cmdDetectZov);
-    EXPECT_TRUE(detect->isDefault());
+    std::vector<int> seen;  // what the handlers were given
+    form.Option2.onClick = [&](int index) { seen.push_back(index); };
+    click(form.Option2_0);
+    EXPECT_TRUE(form.Option2_0.value() && !form.Option2_1.value());
     int detects = 0;
-    form.cmdDetectZov.onClick = [&] {
-        ++detects;
-        form.defaultButton = nullptr;
-    };
-    QTest::keyClick(widget<QComboBox>(form.Combo1), Qt::Key_Return);
-    EXPECT_EQ(detects, 1);
-    EXPECT_FALSE(detect->isDefault());
-    QTest::keyClick(widget<QComboBox>(form.Combo1), Qt::Key_Return);
-    EXPECT_EQ(detects, 1);
-}
+    form.cmdDetectZov.onClick = [&] { form.defaultButton = ++detects == 2 ? nullptr : form.defaultButton; };
+    form.Text1.onKeyPress = [&](int& k) { seen.push_back(k); };
+    QTest::keyClick(widget(form.Text1), Qt::Key_Return);
+    QTest::keyClick(widget(form.Combo1), Qt::Key_Return);
+    QTest::keyClicks(widget(form.Text1), "x");
+    QTest::keyClick(widget(form.Text1), Qt::Key_Return);
+    EXPECT_EQ(detects, 2);
+    EXPECT_EQ(seen, (std::vector<int>{0, 'x', 13}));
 
-TEST_F(WindowTest, EnterReachesTheKeyHandlerOnlyWithoutDefaultButton) {
-    form.EnableFrames();
-    std::vector<int> keys;
-    form.Text1.onKeyPress = [&](int& k) { keys.push_back(k); };
-    int detects = 0;
-    form.cmdDetectZov.onClick = [&] { ++detects; };
-    auto* text = widget<QLineEdit>(form.Text1);
-    QTest::keyClick(text, Qt::Key_Return);
-    EXPECT_EQ(detects, 1);
-    EXPECT_TRUE(keys.empty());
-
-    form.defaultButton = nullptr;
-    QTest::keyClicks(text, "x");
-    QTest::keyClick(text, Qt::Key_Return);
-    EXPECT_EQ(detects, 1);
-    EXPECT_EQ(keys, (std::vector<int>{'x', 13}));
-    EXPECT_EQ(form.Text1.text(), "x");
-}
-
-TEST_F(WindowTest, FocusMapsBetweenControlsAndWidgets) {
+    // Tab follows the tab indexes: Unit ID (13) to Baud (14).
     window.activateWindow();
     ui.setFocus(form.Combo3);
-    EXPECT_EQ(ui.focus(), &form.Combo3);
-    // Tab walks the tab indexes: Unit ID (13), Baud (14), Port (15).
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     EXPECT_EQ(ui.focus(), &form.Combo2);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    EXPECT_EQ(ui.focus(), &form.Combo1);
-}
-
-// The room a control gives its caption, and how the caption is set in it.
-struct CaptionPlace {
-    QString text;
-    QRect area;
-    int flags = 0;
-};
-
-std::optional<CaptionPlace> captionPlace(QWidget* w) {
-    if (auto* label = qobject_cast<QLabel*>(w))
-        return CaptionPlace{label->text(), label->contentsRect(), static_cast<int>(label->alignment()) | Qt::TextWordWrap};
-    if (auto* button = qobject_cast<QAbstractButton*>(w)) {
-        QStyleOptionButton option;
-        option.initFrom(button);
-        option.text = button->text();
-        if (qobject_cast<QRadioButton*>(w))
-            return CaptionPlace{button->text(),
-                                button->style()->subElementRect(QStyle::SE_RadioButtonContents, &option, button),
-                                Qt::AlignLeft | Qt::AlignVCenter};
-        // Push buttons wrap their captions onto more lines.
-        return CaptionPlace{button->text(),
-                            button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button),
-                            Qt::AlignCenter | Qt::TextWordWrap};
-    }
-    // A frame's caption starts 8 pixels in and ends before the border's right edge.
-    if (auto* frame = qobject_cast<QGroupBox*>(w))
-        return CaptionPlace{frame->title(), QRect(8, 0, frame->width() - 11, frame->height()),
-                            Qt::AlignLeft | Qt::AlignTop};
-    return std::nullopt;
-}
-
-// The window in a given font family: Liberation Sans, which is close to the
-// design's font in width, and DejaVu Sans, the wider one of a desktop without it.
-class CaptionTest : public ::testing::TestWithParam<const char*>, protected WindowParts {
-protected:
-    CaptionTest() : WindowParts(QString::fromLatin1(GetParam())) {}
-};
-
-TEST_P(CaptionTest, EveryCaptionShowsWholeInItsControl) {
-    const QString family = QString::fromLatin1(GetParam());
-    ASSERT_EQ(QFontInfo(window.font()).family(), family) << "the font is not installed";
-    int measured = 0;
-    for (Control* c : form.controls()) {
-        QWidget* w = window.widgetFor(*c);
-        std::optional<CaptionPlace> place = captionPlace(w);
-        if (!place || place->text.isEmpty()) continue;
-        ++measured;
-        EXPECT_EQ(QFontInfo(w->font()).family(), family) << c->name();
-        QRect needed = QFontMetrics(w->font()).boundingRect(place->area, place->flags, place->text);
-        EXPECT_TRUE(needed.width() <= place->area.width() && needed.height() <= place->area.height())
-            << c->name() << " \"" << place->text.toStdString() << "\" needs " << needed.width() << " x "
-            << needed.height() << " in " << place->area.width() << " x " << place->area.height() << " at "
-            << w->font().pointSizeF() << " pt, stretch " << w->font().stretch();
-    }
-    EXPECT_EQ(measured, 30);  // 7 labels, 9 buttons, 10 frames, 4 option buttons
-}
-
-INSTANTIATE_TEST_SUITE_P(Fonts, CaptionTest, ::testing::Values("DejaVu Sans", "Liberation Sans"),
-                         [](const auto& info) {
-                             std::string name = info.param;
-                             std::erase(name, ' ');
-                             return name;
-                         });
-
-TEST_F(WindowTest, MessageBoxShowsTextTitleIconAndReturnsTheAnswer) {
-    const std::string text = " Table has more than 180 lines. Please verify... ";
-    QString seenText, seenTitle;
-    QMessageBox::Icon seenIcon = QMessageBox::NoIcon;
-    onNextModal([&](QWidget* w) {
-        auto* box = qobject_cast<QMessageBox*>(w);
-        ASSERT_NE(box, nullptr);
-        seenText = box->text();
-        seenTitle = box->windowTitle();
-        seenIcon = box->icon();
-        box->button(QMessageBox::No)->click();
-    });
-    EXPECT_EQ(ui.messageBox(text, "File", Buttons::YesNo, Icon::Exclamation), Answer::No);
-    EXPECT_EQ(seenText, QString::fromStdString(text));
-    EXPECT_EQ(seenTitle, QStringLiteral("File"));
-    EXPECT_EQ(seenIcon, QMessageBox::Warning);
-
-    onNextModal([&](QWidget* w) {
-        auto* box = qobject_cast<QMessageBox*>(w);
-        ASSERT_NE(box, nullptr);
-        seenIcon = box->icon();
-        box->button(QMessageBox::Yes)->click();
-    });
-    EXPECT_EQ(ui.messageBox("Replace?", "File", Buttons::YesNo, Icon::Stop), Answer::Yes);
-    EXPECT_EQ(seenIcon, QMessageBox::Critical);
-}
-
-// The dialog's detail view shows each column (name, size, type, date) whole:
-// each as wide as its contents and its heading, and all of them within the
-// list. The folder is read in the background, so its `rows` are waited for.
-void expectColumnsShownWhole(QFileDialog* dialog, int rows) {
-    auto* view = dialog->findChild<QTreeView*>();
-    ASSERT_NE(view, nullptr);
-    QHeaderView* header = view->header();
-    std::string cut;
-    auto shownWhole = [&] {
-        cut.clear();
-        if (view->model()->rowCount(view->rootIndex()) < rows) cut = "the folder's files are not listed";
-        int total = 0;
-        for (int c = 0; c < header->count(); ++c) {
-            if (header->isSectionHidden(c)) continue;
-            const int contents = static_cast<QAbstractItemView*>(view)->sizeHintForColumn(c);
-            const int heading = header->sectionSizeHint(c);
-            const int width = header->sectionSize(c);
-            if (width < std::max(contents, heading))
-                cut += " column " + std::to_string(c) + " is " + std::to_string(width) + " wide for " +
-                       std::to_string(contents) + " of contents and " + std::to_string(heading) + " of heading;";
-            total += width;
-        }
-        if (total > view->viewport()->width())
-            cut += " the columns need " + std::to_string(total) + " of " +
-                   std::to_string(view->viewport()->width()) + " pixels;";
-        return cut.empty();
-    };
-    for (int waited = 0; waited < 3000 && !shownWhole(); waited += 20) QTest::qWait(20);
-    EXPECT_TRUE(view->isVisible());
-    EXPECT_EQ(header->count() - header->hiddenSectionCount(), 4);
-    EXPECT_EQ(cut, "") << "dialog " << dialog->width() << " x " << dialog->height();
-}
-
-TEST_F(WindowTest, SaveDialogReturnsTheChosenPathWithoutItsOwnOverwriteQuestion) {
-    const std::string folder = dir.path().toStdString();
-    { std::ofstream(folder + "/PRR Table 03-04-2024 .TXT") << "old"; }
-    // Entries whose size, type and date run wider than the dialog's defaults.
-    { std::ofstream(folder + "/pressure reduction ratios of the second station.txt") << std::string(3 << 20, 'x'); }
-    { std::ofstream(folder + "/table.txt") << " 20  1.0123\r\n"; }
-    const int entries = 3;
-    auto before = std::filesystem::current_path();
-    QStringList filters;
-    onNextModal([&](QWidget* w) {
-        auto* dialog = qobject_cast<QFileDialog*>(w);
-        ASSERT_NE(dialog, nullptr);
-        filters = dialog->nameFilters();
-        expectColumnsShownWhole(dialog, entries);
-        QMetaObject::invokeMethod(dialog, "accept");
-        // A box now would be a question of the dialog's own (the open dialog
-        // that follows may be up by then).
-        QTimer::singleShot(300, [] {
-            if (auto* extra = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                ADD_FAILURE() << "unexpected modal window " << extra->windowTitle().toStdString();
-                extra->close();
-            }
-        });
-    });
-    FileDialogResult r = ui.showSave({"All Files (*.*) |*.*", "PRR Table 03-04-2024 .TXT", 0,
-                                      "Enter a Pressure Reduction Ratio File name", folder});
-    std::filesystem::current_path(before);
-    EXPECT_TRUE(r.confirmed);
-    EXPECT_EQ(std::filesystem::path(r.fileName), std::filesystem::path(folder) / "PRR Table 03-04-2024 .TXT");
-    EXPECT_EQ(r.filterIndex, 1);
-    EXPECT_EQ(filters, QStringList{QStringLiteral("All Files (*.*) (*)")});
-
-    onNextModal([](QWidget* w) {
-        auto* dialog = qobject_cast<QFileDialog*>(w);
-        ASSERT_NE(dialog, nullptr);
-        expectColumnsShownWhole(dialog, entries);
-        dialog->reject();
-    });
-    r = ui.showOpen({"Pressure Reduction Ratio Files (*.*) |*.*", "table.txt", 1, "Select", folder});
-    EXPECT_FALSE(r.confirmed);
-    EXPECT_EQ(r.fileName, "table.txt");
-    EXPECT_EQ(r.filterIndex, 1);
-}
-
-TEST_F(WindowTest, ClosingWaitsForTheRunningOperation) {
+    EXPECT_EQ(window.controlFor(widget<QComboBox>(form.Combo1)->lineEdit()), &form.Combo1);
+    window.setFocus();
+    EXPECT_EQ(ui.focus(), nullptr);  // the window itself is no control
+    // Closed while an operation runs, the window waits for it to end.
     bool visibleAfterClose = false;
-    form.Command12.onClick = [&] {
-        form.dispatch([&] {
-            window.close();
-            visibleAfterClose = window.isVisible();
-        });
-    };
-    QTest::mouseClick(widget<QPushButton>(form.Command12), Qt::LeftButton);
-    EXPECT_TRUE(visibleAfterClose);
-    EXPECT_TRUE(form.closing());
+    form.Command12.onClick = [&] { form.dispatch([&] { visibleAfterClose = (window.close(), window.isVisible()); }); };
+    click(form.Command12);
+    EXPECT_TRUE(visibleAfterClose && form.closing());
     QTest::qWait(20);
     EXPECT_FALSE(window.isVisible());
 }
 
-TEST_F(WindowTest, ClosingWhenIdleRunsTheShutdownStepAtOnce) {
-    const std::string settings = dir.path().toStdString() + "/" + SettingsFileName;
-    { std::ofstream(settings) << "1\r\n9600\r\n01\r\n\r\n0\r\n"; }
-    form.PortNumber = "4";
-    window.close();
-    EXPECT_FALSE(window.isVisible());
-    std::ifstream in(settings);
-    std::string first;
-    std::getline(in, first);
-    EXPECT_EQ(first, "4\r");
+// A second window on the form in Liberation Sans (close to the design's font
+// in width) and in DejaVu Sans (the wider one of a desktop without it). Each
+// caption fits the room its control gives it: a label's contents, a frame's
+// top edge from 8 pixels in to the border's right edge, a button's contents
+// (push buttons wrap their captions onto more lines).
+class CaptionTest : public QtWindow, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(CaptionTest, EveryCaptionShowsWholeInItsControl) {
+    const QString family = QString::fromLatin1(GetParam());
+    MainWindow inFamily{form, family};
+    inFamily.show();
+    ASSERT_EQ(QFontInfo(inFamily.font()).family(), family) << "the font is not installed";
+    int measured = 0;
+    for (Control* c : form.controls()) {
+        QWidget* w = inFamily.widgetFor(*c);
+        QString text;
+        QRect area;
+        int flags = Qt::AlignCenter | Qt::TextWordWrap;
+        if (auto* label = qobject_cast<QLabel*>(w)) {
+            std::tie(text, area, flags) = std::tuple(label->text(), label->contentsRect(), label->alignment() | Qt::TextWordWrap);
+        } else if (auto* frame = qobject_cast<QGroupBox*>(w)) {
+            std::tie(text, area, flags) = std::tuple(frame->title(), frame->rect().adjusted(8, 0, -3, 0), Qt::AlignLeft | Qt::AlignTop);
+        } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+            QStyleOptionButton option;
+            option.initFrom(button);
+            option.text = text = button->text();
+            const bool radio = qobject_cast<QRadioButton*>(w);
+            area = button->style()->subElementRect(radio ? QStyle::SE_RadioButtonContents : QStyle::SE_PushButtonContents,
+                                                   &option, button);
+            if (radio) flags = Qt::AlignLeft | Qt::AlignVCenter;
+        }
+        if (text.isEmpty()) continue;
+        ++measured;
+        EXPECT_EQ(QFontInfo(w->font()).family(), family) << c->name();
+        const QRect needed = QFontMetrics(w->font()).boundingRect(area, flags, text);
+        EXPECT_TRUE(needed.width() <= area.width() && needed.height() <= area.height()) << c->name();
+    }
+    EXPECT_EQ(measured, 30);  // 7 labels, 9 buttons, 10 frames, 4 option buttons
+}
+
+INSTANTIATE_TEST_SUITE_P(Fonts, CaptionTest, ::testing::Values("DejaVu Sans", "Liberation Sans"));
+
+// A message box: the buttons and icon asked for, the button clicked, the
+// answer returned and the icon shown.
+struct BoxCase { Buttons buttons; Icon icon; QMessageBox::StandardButton clicked; Answer answer; QMessageBox::Icon shown; };
+void PrintTo(const BoxCase& c, std::ostream* os) { *os << QMetaEnum::fromType<QMessageBox::Icon>().valueToKey(c.shown); }
+
+class MessageBoxTest : public QtWindow, public ::testing::WithParamInterface<BoxCase> {};
+
+TEST_P(MessageBoxTest, ShowsTextTitleIconAndReturnsTheAnswer) {
+    const auto [buttons, icon, clicked, answer, shownIcon] = GetParam();
+    const std::string text = " Table has more than 180 lines. Please verify... ";
+    modalActions.push_back([clicked](QWidget* w) { qobject_cast<QMessageBox*>(w)->button(clicked)->click(); });
+    EXPECT_EQ(ui.messageBox(text, "File", buttons, icon), answer);
+    EXPECT_EQ(boxes, (std::vector<SeenBox>{{text, "File", shownIcon}}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, MessageBoxTest, ::testing::Values(
+    BoxCase{Buttons::YesNo, Icon::Exclamation, QMessageBox::No, Answer::No, QMessageBox::Warning},
+    BoxCase{Buttons::YesNo, Icon::Stop, QMessageBox::Yes, Answer::Yes, QMessageBox::Critical},
+    BoxCase{Buttons::OK, Icon::Information, QMessageBox::Ok, Answer::OK, QMessageBox::Information}));
+
+// The file dialogs show their detail view's 4 columns (name, size, type,
+// date) whole and within the list, also for a file that turns up while one is
+// open; the save dialog asks no replace question of its own.
+TEST_F(QtWindow, FileDialogsShowTheirColumnsWholeAndSaveAsksNoOverwriteQuestionOfItsOwn) {
+    // The folder is read in the background: its `rows` are waited for.
+    auto shownWhole = [](QWidget* dialog, int rows) {
+        auto* view = dialog->findChild<QTreeView*>();
+        const QAbstractItemView* items = view;  // QTreeView hides this measure
+        QHeaderView* header = view->header();
+        for (int waited = 0; waited < 3000; waited += 20, QTest::qWait(20)) {
+            bool whole = view->isVisible() && view->model()->rowCount(view->rootIndex()) >= rows;
+            for (int c = 0; c < header->count(); ++c)
+                whole = whole && (header->isSectionHidden(c) ||
+                                  header->sectionSize(c) >= std::max(items->sizeHintForColumn(c), header->sectionSizeHint(c)));
+            if (whole && header->length() <= view->viewport()->width())
+                return header->count() - header->hiddenSectionCount() == 4;
+        }
+        return false;
+    };
+    const std::string table = "PRR Table 03-04-2024 .TXT";
+    std::ofstream(folder + "/" + table) << "old";
+    // An entry whose size, type and date run wider than the dialog's defaults.
+    std::ofstream(folder + "/pressure reduction ratios of the second station.txt") << std::string(3 << 20, 'x');
+    modalActions.push_back([&](QWidget* w) {
+        EXPECT_TRUE(shownWhole(w, 3));
+        std::ofstream(folder + "/pressure reduction ratios of the second station (2).txt") << "x";
+        EXPECT_TRUE(shownWhole(w, 4));
+        EXPECT_EQ(qobject_cast<QFileDialog*>(w)->nameFilters(), QStringList{QStringLiteral("All Files (*.*) (*)")});
+        QMetaObject::invokeMethod(w, "accept");
+    });
+    FileDialogResult r = ui.showSave({"All Files (*.*) |*.*", table, 0, "Enter a Pressure Reduction Ratio File name", folder});
+    QTest::qWait(300);  // a box now would be a question of the dialog's own
+    EXPECT_TRUE(boxes.empty() && r.confirmed);
+    EXPECT_EQ(std::filesystem::path(r.fileName), std::filesystem::path(folder) / table);
+    modalActions.push_back([](QWidget* w) { qobject_cast<QFileDialog*>(w)->reject(); });
+    r = ui.showOpen({"Pressure Reduction Ratio Files (*.*) |*.*", "", 1, "Select", folder});
+    EXPECT_TRUE(!r.confirmed && r.fileName.empty());  // cancelled: the name it was given, none here
 }
 
 // A portable copy's table dialogs open in its own folder; an installed copy's
 // in the user's documents folder (user-dirs.dirs, else ~/Documents where it
 // exists), else in the home folder, never in the per-user settings folder.
+// Rows: portable, the folder made in home (Papers named in
+// ~/.config/user-dirs.dirs), the folder expected below home.
 TEST(QtTableFolder, PortableCopyUsesItsOwnFolderAnInstalledOneTheUsersDocuments) {
     const QByteArray savedHome = qgetenv("HOME"), savedConfig = qgetenv("XDG_CONFIG_HOME");
     const bool hadConfig = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
     qunsetenv("XDG_CONFIG_HOME");
     QTemporaryDir base;
-    const struct {
-        const char* what;
-        bool portable;
-        const char* userDirs;     // ~/.config/user-dirs.dirs, when not null
-        const char* documents;    // a folder made in home, when not null
-        std::string expected;     // below home
-    } cases[] = {
-        {"portable", true, "XDG_DOCUMENTS_DIR=\"$HOME/Papers\"\n", "Papers", "/.config/quorvel-config"},
-        {"installed, user-dirs.dirs", false, "XDG_DOCUMENTS_DIR=\"$HOME/Papers\"\n", "Papers", "/Papers"},
-        {"installed, ~/Documents", false, nullptr, "Documents", "/Documents"},
-        {"installed, no documents folder", false, nullptr, nullptr, ""},
+    const std::tuple<bool, std::string, std::string> cases[] = {
+        {true, "Papers", "/.config/quorvel-config"},
+        {false, "Papers", "/Papers"},
+        {false, "Documents", "/Documents"},
+        {false, "", ""},
     };
-    int row = 0;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        const std::string home = base.path().toStdString() + "/home" + std::to_string(row++);
-        std::filesystem::create_directories(home + "/.config/quorvel-config");
-        if (c.userDirs) std::ofstream(home + "/.config/user-dirs.dirs") << c.userDirs;
-        if (c.documents) std::filesystem::create_directory(home + "/" + c.documents);
+    for (int row = 0; const auto& [portable, documents, expected] : cases) {
+        const std::string home = base.path().toStdString() + "/home" + std::to_string(row++), own = home + "/.config/quorvel-config";
+        std::filesystem::create_directories(own);
+        if (documents == "Papers") std::ofstream(home + "/.config/user-dirs.dirs") << "XDG_DOCUMENTS_DIR=\"$HOME/Papers\"\n";
+        if (!documents.empty()) std::filesystem::create_directory(home + "/" + documents);
         qputenv("HOME", QByteArray::fromStdString(home));
-        QtToolkit toolkit{ProgramFolder{home + "/.config/quorvel-config", c.portable, {}}};
-        EXPECT_EQ(toolkit.tableFolder(), home + c.expected);
+        // A folder given by name alone is a portable copy's.
+        QtToolkit ui = portable ? QtToolkit(own) : QtToolkit(ProgramFolder{own, false, {}});
+        EXPECT_EQ(ui.tableFolder(), home + expected) << "row " << row;
     }
     qputenv("HOME", savedHome);
     if (hadConfig) qputenv("XDG_CONFIG_HOME", savedConfig);
+}
+
+// A termination signal while the rows are sent closes the window without a
+// question; the write stops short (the unit starts with an empty table).
+TEST_F(QtWindow, TerminationSignalDuringATableWriteClosesWithoutAsking) {
+    cfg.table.clear();
+    detectUnit();
+    program.closeOnTerminationSignals();
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (form.Label2.caption().starts_with("Sending: *0100EW*0100JT003")) watch.stop(), ::raise(SIGTERM);
+    });
+    watch.start(0);
+    std::string rows;
+    for (int i = 1; i <= 30; ++i) rows += std::to_string(i) + " 1.5\r\n";
+    sendTable("table.txt", rows);  // any question fails the test
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window.isVisible(); }, 2000));
+    EXPECT_LT(stored().table.size(), 30u);
+}
+
+// Under a locale with a decimal comma the values read with "." as their point
+// and with no grouping separator, as the unit and the table files write them.
+class EndToEndInLocale : public QtWindow, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(EndToEndInLocale, DetectedValuesAreWrittenBackUnchangedAndACommaIsNoNumber) {
+    QV_SET_LOCALE_OR_SKIP(GetParam());
+    cfg.jc = "29.921";
+    detectUnit();
+    click(form.cmdWriteValues);
+    EXPECT_EQ(form.Label2.caption(), "Configuration values saved successfully.");
+    EXPECT_EQ(stored().jc, "29.921");
+    sendTable("comma.txt", "20 1,0123\r\n");
+    EXPECT_EQ(boxes, (std::vector<SeenBox>{{" Non-numeric ratio value detected, line  1.  Transfer aborted.", "Error", {}}}));
+}
+
+INSTANTIATE_TEST_SUITE_P(DecimalComma, EndToEndInLocale, ::testing::Values("de_DE.UTF-8", "fr_FR.UTF-8"));
+
+// QUORVEL_TRACE names the trace file while the program is made.
+struct TraceNamedInEnvironment {
+    QTemporaryDir traceDir;
+    std::string traceFile = traceDir.path().toStdString() + "/wire.txt";
+    const int named = ::setenv("QUORVEL_TRACE", traceFile.c_str(), 1);
+    ~TraceNamedInEnvironment() { ::unsetenv("QUORVEL_TRACE"); }
+};
+
+class TracedEndToEnd : protected TraceNamedInEnvironment, public QtWindow {};
+
+// The detection is traced; the simulated unit, linked after start-up, shows
+// beside its number in the opened Port list; picked there, the number alone
+// goes into the box.
+TEST_F(TracedEndToEnd, DetectionIsTracedAndTheOpenPortListShowsTheUnitBesideItsNumber) {
+    detectUnit();
+    const std::string number = " " + std::to_string(unit->port()), com = "COM" + number.substr(1) + " ";
+    std::string expected = com + "open 9600,N,8,1\n", traced, line;
+    for (const char* mn : {"VR", "VR", "JH", "JP", "JC"}) expected += com + "sent *0100" + mn + "\\r\\n\n";
+    // After its time each line names the port and the event; the replies are left out.
+    for (std::ifstream in(traceFile); std::getline(in, line);)
+        if (line.find(" recv ") == line.npos) traced += line.substr(std::min<size_t>(24, line.size())) + "\n";
+    EXPECT_EQ(traced, expected + com + "close\n");
+
+    form.Combo1.setText(" 98");
+    auto* box = widget<QComboBox>(form.Combo1);
+    box->showPopup();
+    QAbstractItemView* list = box->view();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list->isVisible(); }, 2000));
+    const QModelIndex row = list->model()->index(box->findText(QString::fromStdString(number)), 0);
+    const QString shown = MainWindow::popupRowText(row);
+    EXPECT_TRUE(shown.startsWith(QString::fromStdString(number)));  // padded to the longest number
+    EXPECT_TRUE(shown.endsWith(QString::fromStdString("   " + com + "\u2192 " + unit->slavePath())));
+    // Rows are drawn with their details, and the open list is wide enough for them.
+    EXPECT_GE(list->viewport()->width(), QFontMetrics(list->font()).horizontalAdvance(shown));
+    list->scrollTo(row);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(row).center());
+    EXPECT_EQ(box->currentText().toStdString(), number);
 }
 
 }  // namespace
