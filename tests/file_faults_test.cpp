@@ -51,40 +51,43 @@ protected:
     std::filesystem::path savedCwd;
 };
 
-TEST_F(FileFaults, SettingsSurviveAShutdownOnAFullDisk) {
-    TinyDisk disk(dir.file("disk"));
-    if (!disk.mounted()) GTEST_SKIP() << disk.error() << NoMount;
-    ui.folder = disk.path();
-    put(disk.file(SettingsFileName), Settings);
-    ASSERT_TRUE(form.Form_Load());
-    disk.fill();
-    form.PortNumber = "7";
-    form.Form_Unload();
-    EXPECT_TRUE(like(onlyBox(ui), " Settings could not be saved: *No space left on device* |File|" + Excl)) << onlyBox(ui);
-    EXPECT_EQ(slurp(disk.file(SettingsFileName)), Settings);
-    EXPECT_EQ(disk.names(), (std::vector<std::string>{SettingsFileName, "filler"}));  // no half-written copy left
-}
-
-TEST_F(FileFaults, SettingsInAReadOnlyFolder) {
-    TinyDisk disk(dir.file("disk"));
-    if (!disk.mounted()) GTEST_SKIP() << disk.error() << NoMount;
-    ui.folder = disk.path();
-    ASSERT_TRUE(disk.setReadOnly(true));
-    EXPECT_FALSE(form.Form_Load());  // the missing file cannot be created
-    EXPECT_EQ(onlyBox(ui), StartupError + "|File|" + Excl);
-    EXPECT_TRUE(disk.names().empty());
-
-    ASSERT_TRUE(disk.setReadOnly(false));
-    put(disk.file(SettingsFileName), Settings);
-    ASSERT_TRUE(disk.setReadOnly(true));
-    ui.boxes.clear();
-    MainForm second{platform};
-    ASSERT_TRUE(second.Form_Load());
-    EXPECT_EQ(second.Combo1.text(), "3");
-    second.PortNumber = "7";
-    second.Form_Unload();
-    EXPECT_TRUE(like(onlyBox(ui), " Settings could not be saved: *Read-only file system* |File|" + Excl)) << onlyBox(ui);
-    EXPECT_EQ(slurp(disk.file(SettingsFileName)), Settings);
+// Settings on a tiny disk that is full or read-only: a missing file cannot be
+// created and start-up ends; an existing one is read, and the shutdown says
+// why it could not be replaced and leaves it whole, with no half-written copy.
+TEST_F(FileFaults, SettingsOnAFullOrReadOnlyDiskAreKeptWhole) {
+    const struct {
+        const char* what;
+        bool full, existing;
+        std::string box;  // a pattern
+    } cases[] = {
+        {"full disk", true, true, " Settings could not be saved: *No space left on device* |File|" + Excl},
+        {"read-only folder", false, true, " Settings could not be saved: *Read-only file system* |File|" + Excl},
+        {"read-only folder, no file", false, false, StartupError + "|File|" + Excl},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TinyDisk disk(dir.file("disk"));
+        if (!disk.mounted()) GTEST_SKIP() << disk.error() << NoMount;
+        ui.folder = disk.path();
+        ui.boxes.clear();
+        if (c.existing) put(disk.file(SettingsFileName), Settings);
+        if (c.full)
+            disk.fill();
+        else
+            ASSERT_TRUE(disk.setReadOnly(true));
+        const std::vector<std::string> before = disk.names();
+        MainForm window{platform};
+        const bool loaded = window.Form_Load();
+        EXPECT_EQ(loaded, c.existing);
+        if (loaded) {
+            EXPECT_EQ(window.Combo1.text(), "3");
+            window.PortNumber = "7";
+            window.Form_Unload();
+        }
+        EXPECT_TRUE(like(onlyBox(ui), c.box)) << onlyBox(ui);
+        EXPECT_EQ(disk.names(), before);
+        if (c.existing) { EXPECT_EQ(slurp(disk.file(SettingsFileName)), Settings); }
+    }
 }
 
 TEST_F(FileFaults, UnreadableSettingsEndTheProgramWithAMessage) {
