@@ -429,7 +429,22 @@ TEST_F(Config, BaroModeWithoutReplyEmptiesTheStatusBeforeItsBox) {  // one 5 s w
     EXPECT_EQ(statusAtBox, "");
 }
 
-// ---- The line drops in the middle of an operation --------------------------
+// ---- The link check and a line that drops in the middle of an operation
+
+// A link box left empty: nothing is sent and the window is usable again.
+class EmptyLinkBox : public Config, public ::testing::WithParamInterface<int> {};
+
+TEST_P(EmptyLinkBox, StopsTheOperationBeforeAnythingIsSent) {
+    startUnit();
+    ComboBox* const link[] = {&form.Combo1, &form.Combo2, &form.Combo3};
+    link[GetParam()]->setText("");
+    form.cmdReadCurrentValues_Click();
+    EXPECT_EQ(boxes(), (std::vector<Box>{{"Must supply value for COM port, baud rate, and ID.", "Error", Icon::Stop}}));
+    EXPECT_EQ(unitReceived(), Lines{});
+    EXPECT_EQ(frames(), AllEnabled);
+}
+
+INSTANTIATE_TEST_SUITE_P(PortBaudId, EmptyLinkBox, ::testing::Values(0, 1, 2));
 
 struct DropRow {
     const char* name;
@@ -445,6 +460,7 @@ class LineDrop : public Config, public ::testing::WithParamInterface<DropRow> {}
 TEST_P(LineDrop, IsReportedAndClosesThePort) {
     startUnitWith([&](sim::UnitConfig& c) { c.faults.hangupAfter = GetParam().answered; });
     form.Option4_0.setValue(true);
+    show(form, 1, "25", "29.92");
     (form.*GetParam().click)();
     expectPortFailure(GetParam().framesAfter);
 }
@@ -452,6 +468,7 @@ TEST_P(LineDrop, IsReportedAndClosesThePort) {
 INSTANTIATE_TEST_SUITE_P(Operations, LineDrop, ::testing::Values(
     DropRow{"DetectAtIdentity", &MainForm::cmdDetectZov_Click, 1, SetupOnly},
     DropRow{"ReadAtJP", &MainForm::cmdReadCurrentValues_Click, 2, AllFrames},
+    DropRow{"WriteAtJP", &MainForm::cmdWriteValues_Click, 1, AllFrames},
     DropRow{"BaroModeAtPB", &MainForm::Command12_Click, 1, AllFrames}),
     [](const auto& info) { return std::string(info.param.name); });
 

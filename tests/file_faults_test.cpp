@@ -288,22 +288,5 @@ TEST_F(TableFileChanges, AFileGoneOrSpoiledAfterItsCheckWritesNothingUnchecked) 
     EXPECT_EQ(stored().table, (std::vector<sim::TableLine>{{"10", "1.1"}}));
 }
 
-TEST_F(TableFileChanges, EmptyOrCutShortFilesSendNoTable) {
-    startUnit();
-    load("");
-    EXPECT_EQ(form.List1.listCount(), 0);
-    EXPECT_EQ(form.Label2.caption(), "File read successful...");
-    form.Command1_Click();
-    EXPECT_EQ(boxes(), (std::vector<Box>{{" No Table from File to transfer. ", "Info", Icon::Exclamation}}));
-
-    ui.boxes.clear();
-    load("10 1.1\r\n20 1.2\r\n3");  // the last line cut after its first character
-    EXPECT_EQ(form.List1.items(), (std::vector<std::string>{"10 1.1", "20 1.2", "3"}));
-    form.Command1_Click();
-    EXPECT_EQ(boxes(), (std::vector<Box>{{" Invalid table entry, line  3.  Transfer aborted.", "Error", Icon::Exclamation}}));
-    EXPECT_EQ(unitReceived(), (std::vector<std::string>{"*0100VR", "*0100VR"}));
-    EXPECT_EQ(stored().table, sim::defaultConfig().table);
-}
-
 }  // namespace
 }  // namespace qv::test
