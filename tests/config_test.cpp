@@ -419,16 +419,6 @@ TEST_F(Config, BaroModeEnableAndDisableAreWrittenAndConfirmed) {
     EXPECT_FALSE(port.isOpen());
 }
 
-TEST_F(Config, BaroModeWithoutReplyEmptiesTheStatusBeforeItsBox) {  // one 5 s wait
-    startUnitWith([](sim::UnitConfig& c) { c.faults.silentAfter = 1; });
-    std::string statusAtBox = "unset";
-    ui.onBox = [&](const MessageRecord&) { statusAtBox = form.Label2.caption(); };
-    form.Option4_0.setValue(true);
-    form.Command12_Click();
-    EXPECT_EQ(boxes(), (std::vector<Box>{{" Unit is not responding or Barometric mode is disabled.  ", "Communications"}}));
-    EXPECT_EQ(statusAtBox, "");
-}
-
 // ---- The link check and a line that drops in the middle of an operation
 
 // A link box left empty: nothing is sent and the window is usable again.
