@@ -131,28 +131,12 @@ INSTANTIATE_TEST_SUITE_P(Replies, DetectReply, ::testing::Values(
 
 // ---- Get Current Values From Unit -------------------------------------------
 
-TEST_F(Config, ReadSendsOneQueryPerValueWithTheFramesOff) {
-    startUnitWith([](sim::UnitConfig& c) { c.id = "07", c.jp = "2", c.jc = "29.921"; });
-    std::string framesDuring;
-    ui.onEvents = [&] {
-        if (form.Label2.caption() == "Reading 12-hour temperature value from unit...") framesDuring = frames();
-    };
-    form.cmdReadCurrentValues_Click();
-    EXPECT_EQ(boxes(), std::vector<Box>{});
-    EXPECT_EQ(unitReceived(), (Lines{"*0700VR", "*0700JH", "*0700JP", "*0700JC"}));
-    EXPECT_EQ(form.cboTableTempUnit.text(), "    \u00b0R");
-    EXPECT_EQ(shown(form), " 25|2|29.921");
-    EXPECT_EQ(form.Label2.caption(), ReadOk);
-    EXPECT_EQ(framesDuring, "0000000000");
-    EXPECT_EQ(frames(), AllEnabled);
-    EXPECT_FALSE(port.isOpen());
-}
-
-// The 12-hour value must lie strictly between -10000 and 100000; the table
-// unit is the reply's ninth character alone. A value refused is reported on
-// its own and the next one is read regardless. Short replies ("*0001" CR LF)
-// are never read beyond their end: JH reads as 0, JP has no ninth character
-// and JC, with no value text at all, counts as no reply.
+// One query per value, with the frames off. The 12-hour value must lie
+// strictly between -10000 and 100000; the table unit is the reply's ninth
+// character alone. A value refused is reported on its own and the next one is
+// read regardless. Short replies ("*0001" CR LF) are never read beyond their
+// end: JH reads as 0, JP has no ninth character and JC, with no value text at
+// all, counts as no reply.
 struct ReadRow {
     const char* jh;
     const char* jp;
@@ -170,8 +154,14 @@ TEST_P(ReadValue, IsShownOnlyWhenValid) {
     const ReadRow& row = GetParam();
     startUnitWith([&](sim::UnitConfig& c) { c.jh = row.jh, c.jp = row.jp, c.faults.shortReply = row.shortReplies; });
     show(form, 1, "before", "before");
+    std::string framesDuring;
+    ui.onEvents = [&] {
+        if (form.Label2.caption() == "Reading 12-hour temperature value from unit...") framesDuring = frames();
+    };
     form.cmdReadCurrentValues_Click();
     EXPECT_EQ(boxes(), row.boxes);
+    EXPECT_EQ(unitReceived(), (Lines{"*0100VR", "*0100JH", "*0100JP", "*0100JC"}));
+    EXPECT_EQ(framesDuring, "0000000000");
     EXPECT_EQ(shown(form), row.shown);
     EXPECT_EQ(form.Label2.caption(), row.status);
     EXPECT_EQ(frames(), AllEnabled);
