@@ -89,12 +89,9 @@ TEST_F(FileFaults, ATableSaveThatCannotBeWrittenKeepsWhatWasThere) {
 // folder that takes no temporary file gets the file written in place, and a
 // file the user may not write is reported and left as it was.
 TEST_F(FileFaults, ASaveWritesThroughLinksAndInPlaceButNeverOverAReadOnlyFile) {
-    const struct {
-        std::string name;    // in the folder "sub"
-        mode_t folderMode, fileMode;  // fileMode 0: no such file
-        bool link;           // the name is a link to "../real/t.txt"
-        std::string box;     // a pattern; empty: saved
-    } cases[] = {
+    // name: in the folder "sub"; fileMode 0: no such file; link: the name is a
+    // link to "../real/t.txt"; box: a pattern, empty when saved.
+    const struct { std::string name; mode_t folderMode, fileMode; bool link; std::string box; } cases[] = {
         {"t.txt", 0777, 0444, false, " Can't save file: Cannot write *Permission denied* |File|before"},
         {"t.txt", 0777, 0666, true, ""},
         {"t.txt", 0555, 0666, false, ""},
@@ -103,11 +100,11 @@ TEST_F(FileFaults, ASaveWritesThroughLinksAndInPlaceButNeverOverAReadOnlyFile) {
     };
     for (const auto& c : cases) {
         const std::string sub = dir.file("sub"), real = dir.file("real"), path = sub + "/" + c.name;
-        fs::remove_all(sub);
-        fs::remove_all(real);
-        fs::create_directories(sub);
-        fs::create_directories(real);
-        ASSERT_EQ(::chmod(real.c_str(), 0777), 0);
+        for (const std::string& folder : {sub, real}) {
+            fs::remove_all(folder);
+            fs::create_directories(folder);
+            fs::permissions(folder, fs::perms::all);
+        }
         const std::string file = c.link ? real + "/t.txt" : path;
         if (c.link) fs::create_symlink("../real/t.txt", path);
         if (c.fileMode != 0) {

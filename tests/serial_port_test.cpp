@@ -20,9 +20,7 @@
 namespace qv {
 namespace {
 
-using test::DeviceHolder;
-using test::PtyPeer;
-using test::runUnprivileged;
+using namespace qv::test;
 
 // What fn does: "ok", or the SerialError it throws as "number/kind|description".
 std::string outcome(const std::function<void()>& fn) {
@@ -178,11 +176,12 @@ TEST_F(PosixSerialPortTest, DevicesHeldByOtherProgramsAreInUse) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
     const std::string dev = peer.slavePath();
     const std::string lockName = "LCK.." + dev.substr(dev.rfind('/') + 1), lockFile = locks.file(lockName);
-    auto asciiLock = [&](int pid) {
+    auto ascii = [](int pid) {  // a process id as a lock file holds it
         char text[32];
         std::snprintf(text, sizeof text, "%10d\n", pid);
-        locks.write(lockName, text);
+        return std::string(text);
     };
+    auto asciiLock = [&](int pid) { locks.write(lockName, ascii(pid)); };
     std::optional<DeviceHolder> holder;
     const int self = ::getpid(), parent = ::getppid();
     const std::tuple<bool, std::function<void()>, std::string> cases[] = {  // as nobody, arrange, outcome
@@ -211,9 +210,7 @@ TEST_F(PosixSerialPortTest, DevicesHeldByOtherProgramsAreInUse) {
             std::string result = openAt(peer.port(), &other);
             result = result.substr(0, result.find('|'));  // "8005/3": busy
             if (result != "ok" || other.lockFile().empty()) return result;
-            char mine[32];
-            std::snprintf(mine, sizeof mine, "%10d\n", static_cast<int>(::getpid()));
-            result += other.lockFile() == lockFile && locks.read(lockName) == mine ? ", own lock" : ", wrong lock";
+            result += other.lockFile() == lockFile && locks.read(lockName) == ascii(::getpid()) ? ", own lock" : ", wrong lock";
             other.close();
             return result + (std::filesystem::exists(lockFile) ? " left behind" : "");
         };
