@@ -39,14 +39,6 @@ void show(MainForm& f, int position, const std::string& temp, const std::string&
     f.txtPressureReductionConstant.setText(constant);
 }
 
-// A simulated unit's replies: "*0001" CR LF each, none after the first n, or
-// every write echoing the given value.
-sim::Faults faults(bool shortReply, int silentAfter = -1, const char* echo = "") {
-    sim::Faults f;
-    f.shortReply = shortReply, f.silentAfter = silentAfter, f.echoOverride = echo;
-    return f;
-}
-
 // One reply of a scripted unit of kind P differs. The identity is the first
 // nine characters; a reply too short to carry a value text ends the detection;
 // a table unit outside 0 to 2 is refused. Each keeps what the boxes showed.
@@ -75,8 +67,6 @@ TEST_P(Detect, EndsWhereItFails) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Replies, Detect, ::testing::Values(
-    DetectRow{"VR", "*0001vr=p\r\n", {NotDetected}, 2, "old|1|old"},
-    DetectRow{"VR", "*0001VR=\r\n", {NotDetected}, 2, "old|1|old"},
     DetectRow{"VR", "*0001VR=Q1.1.0\r\n", {NotDetected}, 2, "old|1|old"},
     DetectRow{"VR", "*0001VR=Mrest\r\n", {}, 5, "25|2|29.92"},  // 2.7 rounds down
     DetectRow{"JH", "\n", {ErrComm}, 3, "old|1|old"},
@@ -86,126 +76,132 @@ INSTANTIATE_TEST_SUITE_P(Replies, Detect, ::testing::Values(
     DetectRow{"JP", "*0001JP=-0.5\r\n", {Illegal}, 4, "25|1|old"},
     DetectRow{"JP", "*0001JP=abc\r\n", {Illegal}, 4, "25|1|old"}));
 
-// One query per value. The 12-hour value must lie strictly between -10000
-// and 100000; the table unit is the reply's ninth character alone. A value
-// refused or not answered is reported on its own and the next one is read.
-struct ReadRow { const char *jh, *jp; sim::Faults faults; Boxes boxes; const char* shown; std::string status; };
-
-class Read : public UnitFixture, public ::testing::WithParamInterface<ReadRow> {};
-
-TEST_P(Read, ShowsOnlyValidValues) {
-    const ReadRow& row = GetParam();
-    startUnitWith([&](sim::UnitConfig& c) { c.jh = row.jh, c.jp = row.jp, c.faults = row.faults; });
-    show(form, 1, "before", "before");
-    form.cmdReadCurrentValues_Click();
-    EXPECT_EQ(boxes(), row.boxes);
-    EXPECT_EQ(unitReceived(), (Lines{"*0100VR", "*0100JH", "*0100JP", "*0100JC"}));
-    EXPECT_EQ(shown(form) + "|" + form.Label2.caption(), row.shown + ("|" + row.status));
-    EXPECT_EQ(frames(), AllEnabled);
-    EXPECT_FALSE(port.isOpen());
+// A simulated unit with the given JH and JP values whose replies are "*0001"
+// CR LF each, stop after the first n, or echo every write as the given value.
+sim::UnitConfig unit(const char* jh, const char* jp, bool shortReply = false, int silentAfter = -1, const char* echo = "") {
+    sim::UnitConfig c = sim::defaultConfig();
+    c.jh = jh, c.jp = jp, c.faults.shortReply = shortReply, c.faults.silentAfter = silentAfter, c.faults.echoOverride = echo;
+    return c;
 }
 
-const std::string ReadingJc = "Reading Pressure Reduction Constant Value from unit...";
-INSTANTIATE_TEST_SUITE_P(Values, Read, ::testing::Values(
-    ReadRow{"99999.5", "12", {}, {}, " 99999.5|1|29.92", "Configuration values read successfully."},
-    ReadRow{"-10000", "3", {}, {TempRefused, Illegal}, "before|1|29.92", ReadingJc},
-    ReadRow{"100000", "x", {}, {TempRefused, Illegal}, "before|1|29.92", ReadingJc},
-    // "*0001" CR LF: JH reads as 0, JP has no ninth character, JC no value.
-    ReadRow{"25", "1", faults(true), {Illegal, NoReply}, " 0|1|before", ""},
-    ReadRow{"25", "1", faults(false, 1), {NoReplyJh, NoReply, NoReply}, "before|1|before", ""}));
+// Reading: one query per value. The 12-hour value must lie strictly between
+// -10000 and 100000; the table unit is the reply's ninth character alone.
+// Writing: each value goes out in its shortest form and its echo is shown; the
+// 12-hour value must be one of the table's temperatures; with no unit
+// selected no unit line is sent; a constant echoed within 0.000001 is shown as
+// returned; an echo with no number confirms nothing, not even a 0. Either way
+// a value that fails is reported on its own and the next one goes ahead.
+// sent: after the link check, "*0100" before each word, "*0100EW*0100" before
+// a write's; shown: the three values and the status.
+struct OpRow { void (MainForm::*click)(); sim::UnitConfig unit; int position; const char *temp, *constant, *sent; Boxes boxes; std::string shown; };
 
-// Each value goes out in its shortest form and its echo is shown. With a
-// table read from the unit the 12-hour value must be one of its
-// temperatures; with no unit selected no unit line is sent. A constant echoed
-// within 0.000001 is shown as returned; an echo with no number confirms
-// nothing, not even a 0.
-// table: List2 holds 10, 20 and -30; sent: the lines after "*0100EW*0100".
-struct WriteRow { sim::Faults faults; bool table; int position; const char *temp, *constant, *sent; Boxes boxes; const char* shown; };
+class Operation : public UnitFixture, public ::testing::WithParamInterface<OpRow> {};
 
-class Write : public UnitFixture, public ::testing::WithParamInterface<WriteRow> {};
-
-TEST_P(Write, SendsTheShownValuesAndShowsTheirEchoes) {
-    const WriteRow& row = GetParam();
-    startUnit(row.faults);
-    if (row.table)
-        for (const char* line : {" 10  1.01", "   20  1.1 ", "-30  .98"}) form.List2.addItem(line);
-    form.EnableFrames();
+TEST_P(Operation, SendsItsLinesAndShowsWhatTheUnitTold) {
+    const OpRow& row = GetParam();
+    startUnit(row.unit);
+    for (const char* line : {" 10  1.01", "   20  1.1 ", "-30  .98", "0 1"}) form.List2.addItem(line);
+    form.Option4_1.setValue(true);
     show(form, row.position, row.temp, row.constant);
-    form.cmdWriteValues_Click();
+    (form.*row.click)();
     EXPECT_EQ(boxes(), row.boxes);
     Lines sent{"*0100VR"};
     std::istringstream words(row.sent);
-    for (std::string w; words >> w;) sent.push_back("*0100EW*0100" + w);
+    for (std::string w; words >> w;)
+        sent.push_back((w.find('=') != std::string::npos && w[0] == 'J' ? "*0100EW*0100" : "*0100") + w);
     EXPECT_EQ(unitReceived(), sent);
-    EXPECT_EQ(shown(form) + "|" + form.Label2.caption(),
-              row.shown + ("|" + (row.boxes.empty() ? SavedOk : "Writing config data to unit...")));
+    EXPECT_EQ(shown(form) + "|" + form.Label2.caption(), row.shown);
     EXPECT_EQ(frames(), AllEnabled);
     EXPECT_FALSE(port.isOpen());
 }
 
-const char* const Sent25 = "JP=1 JH=25 JC=29.92";
-INSTANTIATE_TEST_SUITE_P(Rows, Write, ::testing::Values(
-    WriteRow{{}, false, 0, "-40", "-0.5", "JP=0 JH=-40 JC=-.5", {}, "-40|0|-.5"},
-    WriteRow{{}, true, 1, "20", "29.92", "JP=1 JH=20 JC=29.92", {}, " 20|1|29.92"},
-    WriteRow{{}, true, -1, "25", "29.92", "JC=29.92", {NotConfirmed, {" 12 H Temperature Value Not in Table. ", "Write"}},
-             "25|-1|29.92"},
-    WriteRow{faults(false, -1, "29.9200005"), false, 1, "25", "29.92", Sent25, {NotConfirmed, Differs}, "25|1|29.9200005"},
-    WriteRow{faults(false, -1, "29.92001"), false, 1, "25", "29.92", Sent25, {NotConfirmed, Differs, NotConfirmed}, "25|1|29.92"},
-    WriteRow{faults(true), false, 1, "0", "29.92", "JP=1 JH=0 JC=29.92", {NotConfirmed, Differs, NotConfirmed}, "0|1|29.92"},
-    WriteRow{faults(false, -1, "abc"), false, 1, "0", "29.92", "JP=1 JH=0 JC=29.92", {NotConfirmed, Differs, NotConfirmed}, "0|1|29.92"}));
+constexpr auto Read = &MainForm::cmdReadCurrentValues_Click;
+constexpr auto Write = &MainForm::cmdWriteValues_Click;
+const std::string ReadingJc = "|Reading Pressure Reduction Constant Value from unit...";
+const std::string Writing = "|Writing config data to unit...";
+const Box NotInTable{" 12 H Temperature Value Not in Table. ", "Write"};
+INSTANTIATE_TEST_SUITE_P(Rows, Operation, ::testing::Values(
+    OpRow{Read, unit("99999.5", "12"), 1, "b", "b", "JH JP JC", {}, " 99999.5|1|29.92|Configuration values read successfully."},
+    OpRow{Read, unit("-10000", "3"), 1, "b", "b", "JH JP JC", {TempRefused, Illegal}, "b|1|29.92" + ReadingJc},
+    OpRow{Read, unit("100000", "x"), 1, "b", "b", "JH JP JC", {TempRefused, Illegal}, "b|1|29.92" + ReadingJc},
+    // "*0001" CR LF: JH reads as 0, JP has no ninth character, JC no value.
+    OpRow{Read, unit("25", "1", true), 1, "b", "b", "JH JP JC", {Illegal, NoReply}, " 0|1|b|"},
+    OpRow{Read, unit("25", "1", false, 1), 1, "b", "b", "JH JP JC", {NoReplyJh, NoReply, NoReply}, "b|1|b|"},
+    OpRow{Write, unit("25", "1"), 0, "20", "-0.5", "JP=0 JH=20 JC=-.5", {}, " 20|0|-.5|" + SavedOk},
+    OpRow{Write, unit("25", "1"), -1, "25", "29.92", "JC=29.92", {NotConfirmed, NotInTable}, "25|-1|29.92" + Writing},
+    OpRow{Write, unit("25", "1", false, -1, "29.9200005"), 1, "-30", "29.92", "JP=1 JH=-30 JC=29.92", {NotConfirmed, Differs},
+          "-30|1|29.9200005" + Writing},
+    OpRow{Write, unit("25", "1", false, -1, "29.92001"), 1, "-30", "29.92", "JP=1 JH=-30 JC=29.92",
+          {NotConfirmed, Differs, NotConfirmed}, "-30|1|29.92" + Writing},
+    OpRow{Write, unit("25", "1", true), 1, "0", "29.92", "JP=1 JH=0 JC=29.92", {NotConfirmed, Differs, NotConfirmed}, "0|1|29.92" + Writing},
+    OpRow{Write, unit("25", "1", false, -1, "abc"), 1, "0", "29.92", "JP=1 JH=0 JC=29.92", {NotConfirmed, Differs, NotConfirmed},
+          "0|1|29.92" + Writing},
+    // "Disable" writes 0 ("Enable" is the fault matrix's).
+    OpRow{&MainForm::Command12_Click, unit("25", "1"), 1, "b", "b", "EZ*0100PB=0", {}, "b|1|b|Barometric Mode OK"}));
 
-// The checks before anything is sent stop at the first failure; a click whose
-// checks all pass ends, with no port chosen, at the link check's message.
-const std::string Passes = "Must supply value for COM port, baud rate, and ID.";
+// Nothing is sent without every link box filled in or with no mode chosen;
+// a line that drops under a read or a mode write is reported and closes the port.
+class Config : public UnitFixture {};
+
+TEST_F(Config, NothingIsSentWithoutALinkOrAMode) {
+    startUnit();
+    for (ComboBox* box : {&form.Combo2, &form.Combo3}) {
+        const std::string kept = box->text();
+        box->setText("");
+        form.cmdReadCurrentValues_Click();
+        box->setText(kept);
+    }
+    form.Command12_Click();
+    const Box link{"Must supply value for COM port, baud rate, and ID.", "Error", Icon::Stop};
+    EXPECT_EQ(boxes(), (Boxes{link, link, {" Please Select Mode to write. ", "Info"}}));
+    EXPECT_EQ(unitReceived(), Lines{"*0100VR"});
+}
+
+TEST_F(Config, ALineThatDropsIsReported) {
+    for (auto click : {Read, &MainForm::Command12_Click}) {
+        ui.boxes.clear();
+        startUnitWith([](sim::UnitConfig& c) { c.faults.hangupAfter = 1; });
+        form.Option4_0.setValue(true);
+        (form.*click)();
+        expectPortFailure();
+    }
+}
+
+// The checks before anything is sent stop at the first failure; values that
+// pass go out as shown, under a locale with a decimal comma too, where "."
+// is still the point and a comma no number.
 const std::string NotInteger = "Invalid 12-hour temperature value - integers only";
 const std::string TempRange = "12-hour temperature value out of range (-9999999  to 9999999)";
 const std::string NotNumber = "Invalid pressure reduction constant value";
 const std::string ConstantRange = "Pressure reduction constant value out of range (-9999999  to 9999999)";
-using CheckRow = std::tuple<std::string, std::string, std::string>;  // temperature, constant, box
+using CheckRow = std::tuple<const char*, std::string, std::string, std::string>;  // locale, temperature, constant, box
 
-class WriteCheck : public UnitFixture, public ::testing::WithParamInterface<CheckRow> {};
-
-TEST_P(WriteCheck, StopsAtTheFirstFailure) {
-    const auto& [temp, constant, box] = GetParam();
-    setLink("", "01");
-    const std::string before = frames();
-    show(form, 1, temp, constant);
-    form.cmdWriteValues_Click();
-    ASSERT_EQ(ui.boxes.size(), 1u);
-    EXPECT_EQ(ui.boxes[0].text, box);
-    if (box != Passes) { EXPECT_EQ(frames(), before); }
-}
-
-INSTANTIATE_TEST_SUITE_P(Values, WriteCheck, ::testing::Values(
-    CheckRow{"12.5", "29.92", NotInteger}, CheckRow{"", "29.92", NotInteger},
-    CheckRow{"10000000", "29.92", TempRange}, CheckRow{"-1E300", "29.92", TempRange},
-    CheckRow{"-9999999", "29.92", Passes}, CheckRow{"1" + std::string(309, '0'), "29.92", TempRange},
-    CheckRow{"25", "-1E400", ConstantRange}, CheckRow{"25", "1.2.3", NotNumber},
-    CheckRow{"25", "9999999.5", ConstantRange}, CheckRow{"25", "-10000000", ConstantRange},
-    CheckRow{"25", "9999999.4", Passes}));
-
-// Under a locale with a decimal comma the values still read with "." as their
-// point and with no grouping separator.
-class WriteInLocale : public UnitFixture, public ::testing::WithParamInterface<const char*> {
+class WriteCheck : public UnitFixture, public ::testing::WithParamInterface<CheckRow> {
 protected:
-    void SetUp() override { QV_SET_LOCALE_OR_SKIP(GetParam()); }
     void TearDown() override { std::setlocale(LC_ALL, saved.c_str()); }
     const std::string saved = std::setlocale(LC_ALL, nullptr);
 };
 
-TEST_P(WriteInLocale, ValuesReadWithAPointAndACommaIsNoNumber) {
-    startUnitWith([](sim::UnitConfig& c) { c.jc = "29.921"; });
-    for (const auto& [temp, constant, outcome] : {CheckRow{"25", "29.921", SavedOk}, CheckRow{"25", "29,92", NotNumber},
-                                                  CheckRow{"1,000", "29.92", NotInteger}}) {
-        ui.boxes.clear();
-        show(form, 1, temp, constant);
-        form.cmdWriteValues_Click();
-        EXPECT_EQ(boxes(), outcome == SavedOk ? Boxes{} : Boxes{{outcome}}) << temp << " / " << constant;
-    }
-    EXPECT_EQ(unitReceived(), (Lines{"*0100VR", "*0100EW*0100JP=1", "*0100EW*0100JH=25", "*0100EW*0100JC=29.921"}));
+TEST_P(WriteCheck, StopsAtTheFirstFailureOrSendsTheValues) {
+    const auto& [locale, temp, constant, box] = GetParam();
+    QV_SET_LOCALE_OR_SKIP(locale);
+    startUnit();
+    show(form, 1, temp, constant);
+    const std::string before = frames();
+    form.cmdWriteValues_Click();
+    const Lines sent{"*0100VR", "*0100EW*0100JP=1", "*0100EW*0100JH=" + temp, "*0100EW*0100JC=" + constant};
+    EXPECT_EQ(unitReceived(), box.empty() ? sent : Lines{});
+    if (!box.empty()) { EXPECT_EQ(boxes().at(0).text + frames(), box + before); }
 }
 
-INSTANTIATE_TEST_SUITE_P(DecimalComma, WriteInLocale, ::testing::Values("de_DE.UTF-8", "fr_FR.UTF-8"));
+const char *const De = "de_DE.UTF-8", *const Fr = "fr_FR.UTF-8";
+INSTANTIATE_TEST_SUITE_P(Values, WriteCheck, ::testing::Values(
+    CheckRow{"C", "12.5", "29.92", NotInteger}, CheckRow{"C", "", "29.92", NotInteger},
+    CheckRow{"C", "10000000", "29.92", TempRange}, CheckRow{"C", "1" + std::string(309, '0'), "29.92", TempRange},
+    CheckRow{"C", "-9999999", "29.92", ""}, CheckRow{"C", "25", "", NotNumber},
+    CheckRow{"C", "25", "9999999.5", ConstantRange}, CheckRow{"C", "25", "-10000000", ConstantRange},
+    CheckRow{"C", "25", "9999999.4", ""}, CheckRow{De, "25", "29.921", ""}, CheckRow{Fr, "25", "29.921", ""},
+    CheckRow{De, "25", "29,92", NotNumber}, CheckRow{De, "1,000", "29.92", NotInteger}));
 
 // JP and JC lines that get no reply go out three times at most, the JH line
 // once (3 s + 3 s + 3 s, 5 s, 3 s + 3 s of waits); a late third JC reply is
@@ -233,19 +229,7 @@ TEST_F(Scripted, WriteSendsUnitAndConstantLinesAgainAfterAMissingReply) {
     EXPECT_EQ(shown(form), "7|2|30.0000005");
 }
 
-// With no mode chosen nothing is written; "Disable" writes 0 and is confirmed
-// ("Enable" is the fault matrix's).
-class Config : public UnitFixture {};
 
-TEST_F(Config, BaroModeIsChosenBeforeItIsWritten) {
-    startUnit();
-    form.Command12_Click();
-    form.Option4_1.setValue(true);
-    form.Command12_Click();
-    EXPECT_EQ(boxes(), (Boxes{{" Please Select Mode to write. ", "Info"}}));
-    EXPECT_EQ(form.Label2.caption() + stored().pb, "Barometric Mode OK0");
-    EXPECT_EQ(unitReceived(), (Lines{"*0100VR", "*0100VR", "*0100EZ*0100PB=0"}));
-}
 
 }  // namespace
 }  // namespace qv::test

