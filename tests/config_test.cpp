@@ -39,51 +39,23 @@ void show(MainForm& f, int position, const std::string& temp, const std::string&
     f.txtPressureReductionConstant.setText(constant);
 }
 
-// One reply of a scripted unit of kind P differs. The identity is the first
-// nine characters; a reply too short to carry a value text ends the detection;
-// a table unit outside 0 to 2 is refused. Each keeps what the boxes showed.
-struct DetectRow { const char *mnemonic, *reply; Boxes boxes; size_t sent; const char* shown; };  // sent: VR twice, JH, JP, JC
-
-class Detect : public ScriptedFixture, public ::testing::WithParamInterface<DetectRow> {};
-
-TEST_P(Detect, EndsWhereItFails) {
-    const DetectRow& row = GetParam();
-    startPeer();
-    script = [&](const std::string& line) -> std::string {
-        const std::string m = line.substr(5);
-        if (m == row.mnemonic && (m != "VR" || lines.size() == 2)) return row.reply;
-        if (m == "VR") return lines.size() == 1 ? "*0001VR=1\r\n" : "*0001VR=P1.1.0\r\n";
-        return m == "JH" ? "*0001JH=25\r\n" : m == "JP" ? "*0001JP=2.7\r\n" : "*0001JC=29.92\r\n";
-    };
-    form.defaultButton = &form.cmdDetectZov;
-    show(form, 1, "old", "old");
-    form.cmdDetectZov_Click();
-    EXPECT_EQ(boxes(), row.boxes);
-    const Lines all{"*0100VR", "*0100VR", "*0100JH", "*0100JP", "*0100JC"};
-    EXPECT_EQ(lines, Lines(all.begin(), all.begin() + row.sent));
-    EXPECT_EQ(shown(form) + "|" + form.Label2.caption(), row.shown + std::string(row.boxes.empty() ? "|Unit detected!" : "|"));
-    EXPECT_EQ(frames(), row.boxes.empty() ? AllEnabled : "0000000011");  // the port closed, Enter no longer detects:
-    EXPECT_FALSE(port.isOpen() || form.defaultButton);
+// Simulated units: replies of "*0001" CR LF, none after the first n, or
+// every write echoed as the given value; a unit of a kind, with JH and JP values.
+sim::Faults fault(bool shortReply, int silentAfter = -1, const char* echo = "") {
+    sim::Faults f;
+    f.shortReply = shortReply, f.silentAfter = silentAfter, f.echoOverride = echo;
+    return f;
 }
-
-INSTANTIATE_TEST_SUITE_P(Replies, Detect, ::testing::Values(
-    DetectRow{"VR", "*0001VR=Q1.1.0\r\n", {NotDetected}, 2, "old|1|old"},
-    DetectRow{"VR", "*0001VR=Mrest\r\n", {}, 5, "25|2|29.92"},  // 2.7 rounds down
-    DetectRow{"JH", "\n", {ErrComm}, 3, "old|1|old"},
-    DetectRow{"JP", "*0001\r\n", {ErrComm}, 4, "25|1|old"},
-    DetectRow{"JC", "*0001JC\r\n", {ErrComm}, 5, "25|2|old"},
-    DetectRow{"JP", "*0001JP=3\r\n", {Illegal}, 4, "25|1|old"},
-    DetectRow{"JP", "*0001JP=-0.5\r\n", {Illegal}, 4, "25|1|old"},
-    DetectRow{"JP", "*0001JP=abc\r\n", {Illegal}, 4, "25|1|old"}));
-
-// A simulated unit with the given JH and JP values whose replies are "*0001"
-// CR LF each, stop after the first n, or echo every write as the given value.
-sim::UnitConfig unit(const char* jh, const char* jp, bool shortReply = false, int silentAfter = -1, const char* echo = "") {
+sim::UnitConfig unit(const char* jh, const char* jp, sim::Faults faults = {}, char kind = 'P') {
     sim::UnitConfig c = sim::defaultConfig();
-    c.jh = jh, c.jp = jp, c.faults.shortReply = shortReply, c.faults.silentAfter = silentAfter, c.faults.echoOverride = echo;
+    c.jh = jh, c.jp = jp, c.faults = faults, c.kind = kind;
     return c;
 }
 
+// Detecting: the identity is the first nine characters of the second VR
+// reply, of a unit of kind P, M or X; a missing value ends the detection; a
+// table unit outside 0 to 2 is refused; each keeps what the boxes showed and
+// leaves only the link settings and "Detect Unit" usable.
 // Reading: one query per value. The 12-hour value must lie strictly between
 // -10000 and 100000; the table unit is the reply's ninth character alone.
 // Writing: each value goes out in its shortest form and its echo is shown; the
@@ -95,6 +67,7 @@ sim::UnitConfig unit(const char* jh, const char* jp, bool shortReply = false, in
 // a write's; shown: the three values and the status.
 struct OpRow { void (MainForm::*click)(); sim::UnitConfig unit; int position; const char *temp, *constant, *sent; Boxes boxes; std::string shown; };
 
+constexpr auto Detect = &MainForm::cmdDetectZov_Click;
 class Operation : public UnitFixture, public ::testing::WithParamInterface<OpRow> {};
 
 TEST_P(Operation, SendsItsLinesAndShowsWhatTheUnitTold) {
@@ -102,6 +75,7 @@ TEST_P(Operation, SendsItsLinesAndShowsWhatTheUnitTold) {
     startUnit(row.unit);
     for (const char* line : {" 10  1.01", "   20  1.1 ", "-30  .98", "0 1"}) form.List2.addItem(line);
     form.Option4_1.setValue(true);
+    form.defaultButton = &form.cmdDetectZov;
     show(form, row.position, row.temp, row.constant);
     (form.*row.click)();
     EXPECT_EQ(boxes(), row.boxes);
@@ -111,8 +85,9 @@ TEST_P(Operation, SendsItsLinesAndShowsWhatTheUnitTold) {
         sent.push_back((w.find('=') != std::string::npos && w[0] == 'J' ? "*0100EW*0100" : "*0100") + w);
     EXPECT_EQ(unitReceived(), sent);
     EXPECT_EQ(shown(form) + "|" + form.Label2.caption(), row.shown);
-    EXPECT_EQ(frames(), AllEnabled);
+    EXPECT_EQ(frames(), row.click == Detect && !row.boxes.empty() ? "0000000011" : AllEnabled);
     EXPECT_FALSE(port.isOpen());
+    EXPECT_EQ(form.defaultButton, row.click == Detect ? nullptr : &form.cmdDetectZov);  // Enter no longer detects
 }
 
 constexpr auto Read = &MainForm::cmdReadCurrentValues_Click;
@@ -121,31 +96,39 @@ const std::string ReadingJc = "|Reading Pressure Reduction Constant Value from u
 const std::string Writing = "|Writing config data to unit...";
 const Box NotInTable{" 12 H Temperature Value Not in Table. ", "Write"};
 INSTANTIATE_TEST_SUITE_P(Rows, Operation, ::testing::Values(
+    OpRow{Detect, unit("25", "1", {}, 'Q'), 1, "b", "b", "VR", {NotDetected}, "b|1|b|"},
+    OpRow{Detect, unit("-40", "2.7", {}, 'M'), 1, "b", "b", "VR JH JP JC", {}, "-40|2|29.92|Unit detected!"},  // 2.7 rounds down
+    OpRow{Detect, unit("25", "1", fault(false, 2)), 1, "b", "b", "VR JH", {ErrComm}, "b|1|b|"},
+    OpRow{Detect, unit("25", "1", fault(false, 3)), 1, "b", "b", "VR JH JP", {ErrComm}, "25|1|b|"},
+    OpRow{Detect, unit("25", "3"), 1, "b", "b", "VR JH JP", {Illegal}, "25|1|b|"},
+    OpRow{Detect, unit("25", "-0.5"), 1, "b", "b", "VR JH JP", {Illegal}, "25|1|b|"},
+    OpRow{Detect, unit("25", "abc"), 1, "b", "b", "VR JH JP", {Illegal}, "25|1|b|"},
     OpRow{Read, unit("99999.5", "12"), 1, "b", "b", "JH JP JC", {}, " 99999.5|1|29.92|Configuration values read successfully."},
     OpRow{Read, unit("-10000", "3"), 1, "b", "b", "JH JP JC", {TempRefused, Illegal}, "b|1|29.92" + ReadingJc},
     OpRow{Read, unit("100000", "x"), 1, "b", "b", "JH JP JC", {TempRefused, Illegal}, "b|1|29.92" + ReadingJc},
     // "*0001" CR LF: JH reads as 0, JP has no ninth character, JC no value.
-    OpRow{Read, unit("25", "1", true), 1, "b", "b", "JH JP JC", {Illegal, NoReply}, " 0|1|b|"},
-    OpRow{Read, unit("25", "1", false, 1), 1, "b", "b", "JH JP JC", {NoReplyJh, NoReply, NoReply}, "b|1|b|"},
+    OpRow{Read, unit("25", "1", fault(true)), 1, "b", "b", "JH JP JC", {Illegal, NoReply}, " 0|1|b|"},
+    OpRow{Read, unit("25", "1", fault(false, 1)), 1, "b", "b", "JH JP JC", {NoReplyJh, NoReply, NoReply}, "b|1|b|"},
     OpRow{Write, unit("25", "1"), 0, "20", "-0.5", "JP=0 JH=20 JC=-.5", {}, " 20|0|-.5|" + SavedOk},
     OpRow{Write, unit("25", "1"), -1, "25", "29.92", "JC=29.92", {NotConfirmed, NotInTable}, "25|-1|29.92" + Writing},
-    OpRow{Write, unit("25", "1", false, -1, "29.9200005"), 1, "-30", "29.92", "JP=1 JH=-30 JC=29.92", {NotConfirmed, Differs},
+    OpRow{Write, unit("25", "1", fault(false, -1, "29.9200005")), 1, "-30", "29.92", "JP=1 JH=-30 JC=29.92", {NotConfirmed, Differs},
           "-30|1|29.9200005" + Writing},
-    OpRow{Write, unit("25", "1", false, -1, "29.92001"), 1, "-30", "29.92", "JP=1 JH=-30 JC=29.92",
+    OpRow{Write, unit("25", "1", fault(false, -1, "29.92001")), 1, "-30", "29.92", "JP=1 JH=-30 JC=29.92",
           {NotConfirmed, Differs, NotConfirmed}, "-30|1|29.92" + Writing},
-    OpRow{Write, unit("25", "1", true), 1, "0", "29.92", "JP=1 JH=0 JC=29.92", {NotConfirmed, Differs, NotConfirmed}, "0|1|29.92" + Writing},
-    OpRow{Write, unit("25", "1", false, -1, "abc"), 1, "0", "29.92", "JP=1 JH=0 JC=29.92", {NotConfirmed, Differs, NotConfirmed},
+    OpRow{Write, unit("25", "1", fault(true)), 1, "0", "29.92", "JP=1 JH=0 JC=29.92", {NotConfirmed, Differs, NotConfirmed}, "0|1|29.92" + Writing},
+    OpRow{Write, unit("25", "1", fault(false, -1, "abc")), 1, "0", "29.92", "JP=1 JH=0 JC=29.92", {NotConfirmed, Differs, NotConfirmed},
           "0|1|29.92" + Writing},
     // "Disable" writes 0 ("Enable" is the fault matrix's).
     OpRow{&MainForm::Command12_Click, unit("25", "1"), 1, "b", "b", "EZ*0100PB=0", {}, "b|1|b|Barometric Mode OK"}));
 
 // Nothing is sent without every link box filled in or with no mode chosen;
-// a line that drops under a read or a mode write is reported and closes the port.
+// a line that drops at the first exchange after the link check is reported
+// and closes the port.
 class Config : public UnitFixture {};
 
 TEST_F(Config, NothingIsSentWithoutALinkOrAMode) {
     startUnit();
-    for (ComboBox* box : {&form.Combo2, &form.Combo3}) {
+    for (ComboBox* box : {&form.Combo1, &form.Combo2, &form.Combo3}) {
         const std::string kept = box->text();
         box->setText("");
         form.cmdReadCurrentValues_Click();
@@ -153,15 +136,16 @@ TEST_F(Config, NothingIsSentWithoutALinkOrAMode) {
     }
     form.Command12_Click();
     const Box link{"Must supply value for COM port, baud rate, and ID.", "Error", Icon::Stop};
-    EXPECT_EQ(boxes(), (Boxes{link, link, {" Please Select Mode to write. ", "Info"}}));
+    EXPECT_EQ(boxes(), (Boxes{link, link, link, {" Please Select Mode to write. ", "Info"}}));
     EXPECT_EQ(unitReceived(), Lines{"*0100VR"});
 }
 
 TEST_F(Config, ALineThatDropsIsReported) {
-    for (auto click : {Read, &MainForm::Command12_Click}) {
+    for (auto click : {Read, Write, &MainForm::Command12_Click}) {
         ui.boxes.clear();
         startUnitWith([](sim::UnitConfig& c) { c.faults.hangupAfter = 1; });
         form.Option4_0.setValue(true);
+        show(form, 1, "25", "29.92");
         (form.*click)();
         expectPortFailure();
     }
