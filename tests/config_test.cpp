@@ -18,7 +18,6 @@ namespace {
 
 using Lines = std::vector<std::string>;
 using Boxes = std::vector<Box>;
-const Box NotDetected{" Unit not detected!  Check communication settings and connections. "};
 const Box ErrComm{" Error communicating with unit "};
 const Box Illegal{" Illegal table temp unit returned. "};
 const Box NoReplyJh{" Unit is not responding or is not a Rarerizeza Rerededo!  ", "Communications"};
@@ -94,9 +93,8 @@ constexpr auto Read = &MainForm::cmdReadCurrentValues_Click;
 constexpr auto Write = &MainForm::cmdWriteValues_Click;
 const std::string ReadingJc = "|Reading Pressure Reduction Constant Value from unit...";
 const std::string Writing = "|Writing config data to unit...";
-const Box NotInTable{" 12 H Temperature Value Not in Table. ", "Write"};
 INSTANTIATE_TEST_SUITE_P(Rows, Operation, ::testing::Values(
-    OpRow{Detect, unit("25", "1", {}, 'Q'), 1, "b", "b", "VR", {NotDetected}, "b|1|b|"},
+    OpRow{Detect, unit("25", "1", {}, 'Q'), 1, "b", "b", "VR", {{" Unit not detected!  Check communication settings and connections. "}}, "b|1|b|"},
     OpRow{Detect, unit("-40", "2.7", {}, 'M'), 1, "b", "b", "VR JH JP JC", {}, "-40|2|29.92|Unit detected!"},  // 2.7 rounds down
     OpRow{Detect, unit("25", "1", fault(false, 2)), 1, "b", "b", "VR JH", {ErrComm}, "b|1|b|"},
     OpRow{Detect, unit("25", "1", fault(false, 3)), 1, "b", "b", "VR JH JP", {ErrComm}, "25|1|b|"},
@@ -110,7 +108,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, Operation, ::testing::Values(
     OpRow{Read, unit("25", "1", fault(true)), 1, "b", "b", "JH JP JC", {Illegal, NoReply}, " 0|1|b|"},
     OpRow{Read, unit("25", "1", fault(false, 1)), 1, "b", "b", "JH JP JC", {NoReplyJh, NoReply, NoReply}, "b|1|b|"},
     OpRow{Write, unit("25", "1"), 0, "20", "-0.5", "JP=0 JH=20 JC=-.5", {}, " 20|0|-.5|" + SavedOk},
-    OpRow{Write, unit("25", "1"), -1, "25", "29.92", "JC=29.92", {NotConfirmed, NotInTable}, "25|-1|29.92" + Writing},
+    OpRow{Write, unit("25", "1"), -1, "25", "29.92", "JC=29.92", {NotConfirmed, {" 12 H Temperature Value Not in Table. ", "Write"}}, "25|-1|29.92" + Writing},
     OpRow{Write, unit("25", "1", fault(false, -1, "29.9200005")), 1, "-30", "29.92", "JP=1 JH=-30 JC=29.92", {NotConfirmed, Differs},
           "-30|1|29.9200005" + Writing},
     OpRow{Write, unit("25", "1", fault(false, -1, "29.92001")), 1, "-30", "29.92", "JP=1 JH=-30 JC=29.92",

@@ -8,7 +8,6 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <thread>
@@ -31,10 +30,7 @@ std::string outcome(const std::function<void()>& fn) {
     }
     return "ok";
 }
-std::string number(const std::function<void()>& fn) {
-    const std::string o = outcome(fn);
-    return o.substr(0, o.find('/'));
-}
+std::string number(const std::function<void()>& fn) { return outcome(fn).substr(0, 4); }  // "8002", "380/", "ok"
 
 class PosixSerialPortTest : public ::testing::Test {
 protected:
@@ -51,14 +47,13 @@ protected:
 };
 
 // Only an open port reads and writes. Opening sets a raw line at the chosen
-// speed, settings take effect at once, and closing restores the device.
+// speed, settings take effect at once, and closing restores the device as
+// others left it (here cooked, at 1200 baud).
 TEST_F(PosixSerialPortTest, OpenSetsRawLineAndCloseRestoresTheDevice) {
     EXPECT_EQ(number([&] { port.write("x"); }) + number([&] { port.readAvailable(); }), "80128012");
-    // A cooked line at another speed, as a device may be left by others.
     int fd = ::open(peer.slavePath().c_str(), O_RDWR | O_NOCTTY);
     termios t = peer.lineSettings();
-    t.c_lflag |= ICANON | ECHO;
-    t.c_iflag |= IXON;
+    t.c_lflag |= ICANON | ECHO, t.c_iflag |= IXON;
     ::cfsetspeed(&t, B1200);
     ASSERT_EQ(::tcsetattr(fd, TCSANOW, &t), 0);
     ::close(fd);
@@ -70,9 +65,9 @@ TEST_F(PosixSerialPortTest, OpenSetsRawLineAndCloseRestoresTheDevice) {
     EXPECT_EQ(t.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS | CLOCAL | CREAD), tcflag_t(CS8 | CLOCAL | CREAD));
     EXPECT_EQ((t.c_lflag & (ICANON | ECHO | ISIG)) | (t.c_iflag & (IXON | IXOFF | ICRNL)) | (t.c_oflag & OPOST), 0u);
     EXPECT_EQ(t.c_cc[VMIN] * 100 + t.c_cc[VTIME], 100);  // a read of 0 bytes then means a hang-up only
-    port.setSettings("2400,N,8,1");  // takes effect at once on an open port
+    port.setSettings("2400,N,8,1");
     EXPECT_EQ(::cfgetispeed(&(t = peer.lineSettings())), static_cast<speed_t>(B2400));
-    EXPECT_EQ(number([&] { port.open(); }) + number([&] { port.setPortNumber(peer.port() + 1); }), "80058005");  // open already
+    EXPECT_EQ(number([&] { port.open(); }) + number([&] { port.setPortNumber(peer.port() + 1); }), "80058005");
     // More than the line's buffers hold: the write waits for room and
     // delivers every byte in order.
     std::string big, got;
@@ -85,10 +80,9 @@ TEST_F(PosixSerialPortTest, OpenSetsRawLineAndCloseRestoresTheDevice) {
     EXPECT_EQ(got, big);
     port.close();
     port.close();  // a second close does nothing
-    EXPECT_FALSE(port.isOpen());
     t = peer.lineSettings();
     EXPECT_EQ(::cfgetispeed(&t), static_cast<speed_t>(B1200));
-    EXPECT_TRUE((t.c_lflag & ICANON) && (t.c_iflag & IXON));
+    EXPECT_TRUE((t.c_lflag & ICANON) && (t.c_iflag & IXON) && !port.isOpen());
 }
 
 // Port numbers outside 1 to 255, a file that is no terminal and line settings
@@ -96,10 +90,10 @@ TEST_F(PosixSerialPortTest, OpenSetsRawLineAndCloseRestoresTheDevice) {
 TEST_F(PosixSerialPortTest, WhatNamesNoSerialLineIsRefused) {
     EXPECT_EQ(number([&] { port.setPortNumber(0); }) + number([&] { port.setPortNumber(256); }), "80028002");
     dir.write("COM8", "not a device");
-    EXPECT_NE(openAt(8).find("8002/1|Invalid port number: "), std::string::npos);
-    EXPECT_NE(openAt(8).find(" is not a serial device"), std::string::npos);
+    const std::string notSerial = openAt(8);
+    EXPECT_TRUE(notSerial.starts_with("8002/1|Invalid port number: ") && notSerial.find(" is not a serial device|") != std::string::npos) << notSerial;
     for (const char* bad : {"9601,N,8,1", "abc", "", "9600,N,8", "9600,X,8,1", "9600,N,9,1", "9600,N,8,3", "-9600,N,8,1"})
-        EXPECT_EQ(number([&] { port.setSettings(bad); }), "380") << bad;
+        EXPECT_EQ(number([&] { port.setSettings(bad); }), "380/") << bad;
     EXPECT_EQ(port.settings(), "9600,N,8,1");
     port.setSettings("115200,n,8,1");
     EXPECT_EQ(port.settings(), "115200,n,8,1");
@@ -130,26 +124,17 @@ TEST_F(PosixSerialPortTest, ALineThatDropsIsADisconnectNamingTheDevice) {
     }
 }
 
-// As an ordinary user (nobody, in no group) on a device of root's: the
-// failure names the device and says what to do, from the device's own group
-// and mode. Joining the group helps only where it may read and write and is
-// not root's.
-TEST_F(PosixSerialPortTest, ADeviceTheUserMayNotOpenSaysHowToGetAccess) {
-    if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+// As an ordinary user (nobody, in no group) on a device of root's whose group
+// may read and write it: the failure names the device and says how to join
+// the group. (A device only its owner may open is the fault matrix's.)
+TEST_F(PosixSerialPortTest, ADeviceTheGroupMayOpenSaysHowToJoinIt) {
     const group* dialout = ::getgrnam("dialout");
-    if (!dialout) GTEST_SKIP() << "no group dialout";
+    if (::geteuid() != 0 || !dialout) GTEST_SKIP() << "needs root to act as another user, and the group dialout";
     const std::string dev = peer.slavePath();
-    const std::string join = ", which the group \"dialout\" may open. Join that group with \"sudo adduser nobody dialout\", "
-                             "then log out and log in again.";
-    const std::string ownerOnly = ": only its owner \"root\" may open it. An administrator must grant you access, for "
-                                  "example with a udev rule for the device.";
-    const std::tuple<mode_t, gid_t, std::string> cases[] = {
-        {0660, dialout->gr_gid, join}, {0640, dialout->gr_gid, ownerOnly}, {0660, 0, ownerOnly}};
-    ::chmod(dir.path().c_str(), 0755);
-    for (const auto& [mode, group, text] : cases) {
-        ASSERT_EQ(::chown(dev.c_str(), 0, group) | ::chmod(dev.c_str(), mode), 0);
-        EXPECT_EQ(runUnprivileged([&] { return openAt(peer.port()); }), "10013/2|Permission denied for " + dev + text + "|" + dev);
-    }
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0755) | ::chown(dev.c_str(), 0, dialout->gr_gid) | ::chmod(dev.c_str(), 0660), 0);
+    EXPECT_EQ(runUnprivileged([&] { return openAt(peer.port()); }),
+              "10013/2|Permission denied for " + dev + ", which the group \"dialout\" may open. Join that group with "
+              "\"sudo adduser nobody dialout\", then log out and log in again.|" + dev);
 }
 
 // Another program holds the device: by a flock or by a UUCP lock file (ASCII
@@ -158,11 +143,7 @@ TEST_F(PosixSerialPortTest, ADeviceTheUserMayNotOpenSaysHowToGetAccess) {
 // its own (the process id in ASCII) and removes it on close.
 TEST_F(PosixSerialPortTest, DevicesHeldByOtherProgramsAreInUse) {
     const std::string dev = peer.slavePath(), lockName = "LCK.." + dev.substr(dev.rfind('/') + 1);
-    auto ascii = [](int pid) {
-        char text[32];
-        std::snprintf(text, sizeof text, "%10d\n", pid);
-        return std::string(text);
-    };
+    auto ascii = [](int pid) { return std::string(10 - std::to_string(pid).size(), ' ') + std::to_string(pid) + "\n"; };
     std::optional<DeviceHolder> holder;
     const int parent = ::getppid();
     const std::pair<std::function<void()>, std::string> cases[] = {

@@ -40,7 +40,6 @@ protected:
     }
 };
 
-
 // Each line is one value with its leading blanks dropped: a comma does not
 // split it, LF-only line ends and a missing final line end are read as well,
 // lines after the fifth are ignored, and only an exact "0" in the fifth hides
@@ -63,38 +62,34 @@ INSTANTIATE_TEST_SUITE_P(Files, SettingsRead, ::testing::Values(
     ReadRow{"1\r\n9600\r\n01\r\n\r\n  0", "1|9600|01||0|00"},
     ReadRow{"1\r\n9600\r\n01\r\n\r\n00\r\n", "1|9600|01||00|11"}));
 
-// A start-up file error ends the program with a message and changes nothing.
+// A start-up file error ends the program with a message and changes nothing;
+// a file that vanished before it could be read ends it quietly.
 TEST_F(Settings, AStartUpFileErrorEndsTheProgram) {
-    const std::function<void()> cases[] = {
-        [&] { writeSettings("3\r\n19200\r\n05\r\n/t.txt\r\n"); },  // four lines
-        [&] { files.readFailure = FileError(FileError::AccessError, "Permission denied"); },
-        [&] {  // a folder in the file's place
-            std::filesystem::remove(dir.file(SettingsFileName));
-            std::filesystem::create_directory(dir.file(SettingsFileName));
-        },
-        [&] { ui.folder = dir.file("missing"); },  // "not found" while creating the file
-        [&] { ui.folder.clear(); },                // no program folder at all
+    const std::string error = " Initial Configuration File Error!, Can't continue... |File|1";
+    const std::pair<std::function<void()>, std::string> cases[] = {
+        {[&] { writeSettings("3\r\n19200\r\n05\r\n/t.txt\r\n"); }, error},  // four lines
+        {[&] { files.readFailure = FileError(FileError::AccessError, "Permission denied"); }, error},
+        {[&] { files.readFailure = FileError(FileError::NotFound, "No such file"); }, ""},
+        {[&] { ui.folder = dir.file("missing"); }, error},  // "not found" while creating the file
+        {[&] { ui.folder.clear(); }, error},                // no program folder at all
+        {[&] {  // a folder in the file's place
+             std::filesystem::remove(dir.file(SettingsFileName));
+             std::filesystem::create_directory(dir.file(SettingsFileName));
+         }, error},
     };
-    for (const auto& arrange : cases) {
+    for (const auto& [arrange, box] : cases) {
         writeSettings(Defaults);
         arrange();
         const std::string before = settings();
         MainForm fresh{platform};
         EXPECT_FALSE(fresh.Form_Load());
-        EXPECT_EQ(shownBoxes(), " Initial Configuration File Error!, Can't continue... |File|1");
+        EXPECT_EQ(shownBoxes(), box);
         EXPECT_EQ(fresh.Combo1.listCount(), 0);  // nothing after the failing step ran
         EXPECT_EQ(settings(), before);
         files.readFailure.reset();
+        ui.folder = dir.path();
     }
-    // A file that vanished before it could be read ends the program quietly.
-    ui.folder = dir.path();
-    std::filesystem::remove(dir.file(SettingsFileName));  // the folder of the third case
-    writeSettings(Defaults);
-    files.readFailure = FileError(FileError::NotFound, "No such file");
-    EXPECT_FALSE(MainForm(platform).Form_Load());
-    EXPECT_EQ(shownBoxes(), "");
 }
-
 
 // The shutdown replaces the file whole or says why it could not; with the
 // file gone it writes nothing and says nothing.
