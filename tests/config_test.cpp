@@ -33,21 +33,16 @@ std::string shown(const MainForm& f) {
            f.txtPressureReductionConstant.text();
 }
 void show(MainForm& f, int position, const std::string& temp, const std::string& constant) {
-    f.cboTableTempUnit.setListIndex(position);
-    f.txt12HourTemp.setText(temp);
-    f.txtPressureReductionConstant.setText(constant);
+    f.cboTableTempUnit.setListIndex(position), f.txt12HourTemp.setText(temp), f.txtPressureReductionConstant.setText(constant);
 }
 
-// Simulated units: replies of "*0001" CR LF, none after the first n, or
-// every write echoed as the given value; a unit of a kind, with JH and JP values.
-sim::Faults fault(bool shortReply, int silentAfter = -1, const char* echo = "") {
-    sim::Faults f;
-    f.shortReply = shortReply, f.silentAfter = silentAfter, f.echoOverride = echo;
-    return f;
-}
-sim::UnitConfig unit(const char* jh, const char* jp, sim::Faults faults = {}, char kind = 'P') {
+// A simulated unit with the given JH and JP values whose replies are "*0001"
+// CR LF, stop after the first n, or echo every write as the given value.
+sim::UnitConfig unit(const char* jh, const char* jp, bool shortReply = false, int silentAfter = -1, const char* echo = "",
+                     char kind = 'P') {
     sim::UnitConfig c = sim::defaultConfig();
-    c.jh = jh, c.jp = jp, c.faults = faults, c.kind = kind;
+    c.jh = jh, c.jp = jp, c.kind = kind;
+    c.faults.shortReply = shortReply, c.faults.silentAfter = silentAfter, c.faults.echoOverride = echo;
     return c;
 }
 
@@ -93,11 +88,12 @@ constexpr auto Read = &MainForm::cmdReadCurrentValues_Click;
 constexpr auto Write = &MainForm::cmdWriteValues_Click;
 const std::string ReadingJc = "|Reading Pressure Reduction Constant Value from unit...";
 const std::string Writing = "|Writing config data to unit...";
+const Boxes NoneConfirmed{NotConfirmed, Differs, NotConfirmed};
 INSTANTIATE_TEST_SUITE_P(Rows, Operation, ::testing::Values(
-    OpRow{Detect, unit("25", "1", {}, 'Q'), 1, "b", "b", "VR", {{" Unit not detected!  Check communication settings and connections. "}}, "b|1|b|"},
-    OpRow{Detect, unit("-40", "2.7", {}, 'M'), 1, "b", "b", "VR JH JP JC", {}, "-40|2|29.92|Unit detected!"},  // 2.7 rounds down
-    OpRow{Detect, unit("25", "1", fault(false, 2)), 1, "b", "b", "VR JH", {ErrComm}, "b|1|b|"},
-    OpRow{Detect, unit("25", "1", fault(false, 3)), 1, "b", "b", "VR JH JP", {ErrComm}, "25|1|b|"},
+    OpRow{Detect, unit("25", "1", false, -1, "", 'Q'), 1, "b", "b", "VR", {{" Unit not detected!  Check communication settings and connections. "}}, "b|1|b|"},
+    OpRow{Detect, unit("-40", "2.7", false, -1, "", 'M'), 1, "b", "b", "VR JH JP JC", {}, "-40|2|29.92|Unit detected!"},  // 2.7 rounds down
+    OpRow{Detect, unit("25", "1", false, 2), 1, "b", "b", "VR JH", {ErrComm}, "b|1|b|"},
+    OpRow{Detect, unit("25", "1", false, 3), 1, "b", "b", "VR JH JP", {ErrComm}, "25|1|b|"},
     OpRow{Detect, unit("25", "3"), 1, "b", "b", "VR JH JP", {Illegal}, "25|1|b|"},
     OpRow{Detect, unit("25", "-0.5"), 1, "b", "b", "VR JH JP", {Illegal}, "25|1|b|"},
     OpRow{Detect, unit("25", "abc"), 1, "b", "b", "VR JH JP", {Illegal}, "25|1|b|"},
@@ -105,32 +101,25 @@ INSTANTIATE_TEST_SUITE_P(Rows, Operation, ::testing::Values(
     OpRow{Read, unit("-10000", "3"), 1, "b", "b", "JH JP JC", {TempRefused, Illegal}, "b|1|29.92" + ReadingJc},
     OpRow{Read, unit("100000", "x"), 1, "b", "b", "JH JP JC", {TempRefused, Illegal}, "b|1|29.92" + ReadingJc},
     // "*0001" CR LF: JH reads as 0, JP has no ninth character, JC no value.
-    OpRow{Read, unit("25", "1", fault(true)), 1, "b", "b", "JH JP JC", {Illegal, NoReply}, " 0|1|b|"},
-    OpRow{Read, unit("25", "1", fault(false, 1)), 1, "b", "b", "JH JP JC", {NoReplyJh, NoReply, NoReply}, "b|1|b|"},
+    OpRow{Read, unit("25", "1", true), 1, "b", "b", "JH JP JC", {Illegal, NoReply}, " 0|1|b|"},
+    OpRow{Read, unit("25", "1", false, 1), 1, "b", "b", "JH JP JC", {NoReplyJh, NoReply, NoReply}, "b|1|b|"},
     OpRow{Write, unit("25", "1"), 0, "20", "-0.5", "JP=0 JH=20 JC=-.5", {}, " 20|0|-.5|" + SavedOk},
     OpRow{Write, unit("25", "1"), -1, "25", "29.92", "JC=29.92", {NotConfirmed, {" 12 H Temperature Value Not in Table. ", "Write"}}, "25|-1|29.92" + Writing},
-    OpRow{Write, unit("25", "1", fault(false, -1, "29.9200005")), 1, "-30", "29.92", "JP=1 JH=-30 JC=29.92", {NotConfirmed, Differs},
-          "-30|1|29.9200005" + Writing},
-    OpRow{Write, unit("25", "1", fault(false, -1, "29.92001")), 1, "-30", "29.92", "JP=1 JH=-30 JC=29.92",
-          {NotConfirmed, Differs, NotConfirmed}, "-30|1|29.92" + Writing},
-    OpRow{Write, unit("25", "1", fault(true)), 1, "0", "29.92", "JP=1 JH=0 JC=29.92", {NotConfirmed, Differs, NotConfirmed}, "0|1|29.92" + Writing},
-    OpRow{Write, unit("25", "1", fault(false, -1, "abc")), 1, "0", "29.92", "JP=1 JH=0 JC=29.92", {NotConfirmed, Differs, NotConfirmed},
-          "0|1|29.92" + Writing},
+    OpRow{Write, unit("25", "1", false, -1, "29.9200005"), 1, "-30", "29.92", "JP=1 JH=-30 JC=29.92", {NotConfirmed, Differs}, "-30|1|29.9200005" + Writing},
+    OpRow{Write, unit("25", "1", false, -1, "29.92001"), 1, "-30", "29.92", "JP=1 JH=-30 JC=29.92", NoneConfirmed, "-30|1|29.92" + Writing},
+    OpRow{Write, unit("25", "1", true), 1, "0", "29.92", "JP=1 JH=0 JC=29.92", NoneConfirmed, "0|1|29.92" + Writing},
+    OpRow{Write, unit("25", "1", false, -1, "abc"), 1, "0", "29.92", "JP=1 JH=0 JC=29.92", NoneConfirmed, "0|1|29.92" + Writing},
     // "Disable" writes 0 ("Enable" is the fault matrix's).
     OpRow{&MainForm::Command12_Click, unit("25", "1"), 1, "b", "b", "EZ*0100PB=0", {}, "b|1|b|Barometric Mode OK"}));
 
 // Nothing is sent without every link box filled in or with no mode chosen;
 // a line that drops at the first exchange after the link check is reported
 // and closes the port.
-class Config : public UnitFixture {};
-
-TEST_F(Config, NothingIsSentWithoutALinkOrAMode) {
+TEST_F(UnitFixture, NothingIsSentWithoutALinkOrAMode) {
     startUnit();
     for (ComboBox* box : {&form.Combo1, &form.Combo2, &form.Combo3}) {
         const std::string kept = box->text();
-        box->setText("");
-        form.cmdReadCurrentValues_Click();
-        box->setText(kept);
+        box->setText(""), form.cmdReadCurrentValues_Click(), box->setText(kept);
     }
     form.Command12_Click();
     const Box link{"Must supply value for COM port, baud rate, and ID.", "Error", Icon::Stop};
@@ -138,7 +127,7 @@ TEST_F(Config, NothingIsSentWithoutALinkOrAMode) {
     EXPECT_EQ(unitReceived(), Lines{"*0100VR"});
 }
 
-TEST_F(Config, ALineThatDropsIsReported) {
+TEST_F(UnitFixture, ALineThatDropsIsReported) {
     for (auto click : {Read, Write, &MainForm::Command12_Click}) {
         ui.boxes.clear();
         startUnitWith([](sim::UnitConfig& c) { c.faults.hangupAfter = 1; });
@@ -188,14 +177,15 @@ INSTANTIATE_TEST_SUITE_P(Values, WriteCheck, ::testing::Values(
 // JP and JC lines that get no reply go out three times at most, the JH line
 // once (3 s + 3 s + 3 s, 5 s, 3 s + 3 s of waits); a late third JC reply is
 // still taken.
-class Scripted : public ScriptedFixture {};
-
-TEST_F(Scripted, WriteSendsUnitAndConstantLinesAgainAfterAMissingReply) {
+TEST_F(ScriptedFixture, WriteSendsUnitAndConstantLinesAgainAfterAMissingReply) {
     startPeer();
     int jcSeen = 0;
-    std::vector<std::chrono::steady_clock::time_point> at;  // when each line came
+    std::vector<long> waited;  // seconds before each line came
+    auto last = std::chrono::steady_clock::now();
     script = [&](const std::string& line) -> std::string {
-        at.push_back(std::chrono::steady_clock::now());
+        const auto now = std::chrono::steady_clock::now();
+        waited.push_back(std::lround(std::chrono::duration<double>(now - last).count()));
+        last = now;
         if (line == "*0100VR") return "*0001VR=P\r\n";
         return line == "*0100EW*0100JC=30" && ++jcSeen == 3 ? "*0001JC=30.0000005\r\n" : "";
     };
@@ -203,10 +193,7 @@ TEST_F(Scripted, WriteSendsUnitAndConstantLinesAgainAfterAMissingReply) {
     form.cmdWriteValues_Click();
     const std::string jp = "*0100EW*0100JP=2", jc = "*0100EW*0100JC=30";
     EXPECT_EQ(lines, (Lines{"*0100VR", jp, jp, jp, "*0100EW*0100JH=7", jc, jc, jc}));
-    std::vector<long> waited;
-    for (size_t i = 1; i < at.size(); ++i)
-        waited.push_back(std::lround(std::chrono::duration<double>(at[i] - at[i - 1]).count()));
-    EXPECT_EQ(waited, (std::vector<long>{0, 3, 3, 3, 5, 3, 3}));
+    EXPECT_EQ(waited, (std::vector<long>{0, 0, 3, 3, 3, 5, 3, 3}));  // the first from the click
     EXPECT_EQ(boxes(), (Boxes{NotConfirmed, NoReplyJh}));
     EXPECT_EQ(shown(form), "7|2|30.0000005");
 }
