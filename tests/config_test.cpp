@@ -145,7 +145,8 @@ const std::string NotInteger = "Invalid 12-hour temperature value - integers onl
 const std::string TempRange = "12-hour temperature value out of range (-9999999  to 9999999)";
 const std::string NotNumber = "Invalid pressure reduction constant value";
 const std::string ConstantRange = "Pressure reduction constant value out of range (-9999999  to 9999999)";
-using CheckRow = std::tuple<const char*, std::string, std::string, std::string>;  // locale, temperature, constant, box
+// locale, temperature, constant, the box ("" when the values pass)
+using CheckRow = std::tuple<const char*, std::string, std::string, std::string>;
 
 class WriteCheck : public UnitFixture, public ::testing::WithParamInterface<CheckRow> {
 protected:
@@ -197,8 +198,6 @@ TEST_F(ScriptedFixture, WriteSendsUnitAndConstantLinesAgainAfterAMissingReply) {
     EXPECT_EQ(boxes(), (Boxes{NotConfirmed, NoReplyJh}));
     EXPECT_EQ(shown(form), "7|2|30.0000005");
 }
-
-
 
 }  // namespace
 }  // namespace qv::test
