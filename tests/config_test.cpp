@@ -61,6 +61,8 @@ sim::UnitConfig unit(const char* jh, const char* jp, bool shortReply = false, in
 // a write's; shown: the three values and the status.
 struct OpRow { void (MainForm::*click)(); sim::UnitConfig unit; int position; const char *temp, *constant, *sent; Boxes boxes; std::string shown; };
 
+void PrintTo(const OpRow& r, std::ostream* out) { *out << r.sent << " -> " << r.shown; }
+
 constexpr auto Detect = &MainForm::cmdDetectZov_Click;
 class Operation : public UnitFixture, public ::testing::WithParamInterface<OpRow> {};
 
