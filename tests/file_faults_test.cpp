@@ -7,7 +7,6 @@
 #include <fnmatch.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "support/system_faults.h"
 #include "support/unit_fixture.h"
@@ -79,7 +78,7 @@ TEST_F(FileFaults, ATableSaveThatCannotBeWrittenKeepsWhatWasThere) {
     for (bool full : {true, false}) {
         TinyDisk disk(dir.file("disk"));
         if (!disk.mounted()) GTEST_SKIP() << disk.error();
-        std::ofstream(disk.file("old.txt")) << "old table\r\n";
+        dir.write("disk/old.txt", "old table\r\n");
         if (full) disk.fill();
         else ASSERT_TRUE(disk.setReadOnly(true));
         const std::string before = names(disk.path());

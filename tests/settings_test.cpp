@@ -41,7 +41,7 @@ protected:
 // Each line is one value with its leading blanks dropped: a comma does not
 // split it, LF-only line ends and a missing final line end are read as well,
 // lines after the fifth are ignored, and only an exact "0" in the fifth hides
-// the barometric mode frame. No file: the defaults, frame hidden.
+// the barometric mode frame. No file: the defaults, written, frame hidden.
 using ReadRow = std::pair<std::string, std::string>;  // file ("" for none), what the window shows
 
 class SettingsRead : public Settings, public ::testing::WithParamInterface<ReadRow> {};
@@ -52,6 +52,7 @@ TEST_P(SettingsRead, EachLineIsOneValue) {
     EXPECT_EQ(form.PortNumber + "|" + form.Combo2.text() + "|" + form.Combo3.text() + "|" + form.Text1.text() + "|" +
                   form.BaroModeSwitch + "|" + std::to_string(form.Frame12.visible()) + std::to_string(form.Command12.usable()),
               GetParam().second);
+    EXPECT_EQ(settings(), GetParam().first.empty() ? Defaults : GetParam().first);  // created, or left as it was
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, SettingsRead, ::testing::Values(
