@@ -1,305 +1,125 @@
-// The settings file and the table files on a disk that is full, read-only or
-// unreadable for the user, and a table file that changes under a transfer:
-// every failure is reported and no file that was there before is lost or cut.
+// The table files on a disk that is full, read-only or unreadable for the
+// user, and a table file that changes under a transfer: every failure is
+// reported and no file that was there before is lost or cut.
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
 #include <fnmatch.h>
 
-#include <algorithm>
 #include <filesystem>
-#include <fstream>
 
-#include "support/form_fixture.h"
 #include "support/system_faults.h"
 #include "support/unit_fixture.h"
 
 namespace qv::test {
 namespace {
 
-const std::string StartupError = " Initial Configuration File Error!, Can't continue... ";
 const std::string CantFind = " Can't find selected file. Please verify... ";
-const std::string Settings = "3\r\n19200\r\n05\r\n/t.txt\r\n1\r\n";
-const char* const NoMount = " (the injected write failures are tested with the settings and the table files)";
+namespace fs = std::filesystem;
 
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-void put(const std::string& path, const std::string& content) { std::ofstream(path, std::ios::binary) << content; }
-
-// The one box shown, as "text|title|icon", or what was shown instead.
-std::string onlyBox(const HeadlessToolkit& ui) {
+std::string names(const std::string& folder) {
     std::string out;
-    for (const MessageRecord& b : ui.boxes)
-        out += (out.empty() ? "" : " + ") + b.text + "|" + b.title + "|" + std::to_string(static_cast<int>(b.icon));
+    for (const auto& e : fs::directory_iterator(folder)) out += e.path().filename().string() + " ";
     return out;
 }
-std::vector<std::string> folderNames(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(folder)) names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 bool like(const std::string& text, const std::string& pattern) { return ::fnmatch(pattern.c_str(), text.c_str(), 0) == 0; }
-const std::string Excl = std::to_string(static_cast<int>(Icon::Exclamation));
 
 class FileFaults : public FormFixture {
 protected:
-    void SetUp() override { savedCwd = std::filesystem::current_path(); }
-    void TearDown() override { std::filesystem::current_path(savedCwd); }  // the dialogs change it
-    std::filesystem::path savedCwd;
+    void TearDown() override { fs::current_path(savedCwd); }  // the dialogs change it
+    const fs::path savedCwd = fs::current_path();
+    // The OK boxes shown since the last call, as "text|title|" each, and the status.
+    std::string shown() {
+        std::string out;
+        for (const MessageRecord& b : ui.boxes)
+            if (b.buttons == Buttons::OK) out += b.text + "|" + b.title + "|";
+        ui.boxes.clear();
+        return out + form.Label2.caption();
+    }
+    // Saves List2 to path, saying yes to replacing a file that is there.
+    std::string save(const std::string& path, bool overwrite) {
+        form.Label2.setCaption("before");
+        ui.confirmNextDialog(path);
+        if (overwrite) ui.answerNextQuestion(Answer::Yes);
+        form.Command2_Click();
+        return shown();
+    }
 };
 
-TEST_F(FileFaults, SettingsSurviveAShutdownOnAFullDisk) {
-    TinyDisk disk(dir.file("disk"));
-    if (!disk.mounted()) GTEST_SKIP() << disk.error() << NoMount;
-    ui.folder = disk.path();
-    put(disk.file(SettingsFileName), Settings);
-    ASSERT_TRUE(form.Form_Load());
-    disk.fill();
-    form.PortNumber = "7";
-    form.Form_Unload();
-    EXPECT_TRUE(like(onlyBox(ui), " Settings could not be saved: *No space left on device* |File|" + Excl)) << onlyBox(ui);
-    EXPECT_EQ(slurp(disk.file(SettingsFileName)), Settings);
-    EXPECT_EQ(disk.names(), (std::vector<std::string>{SettingsFileName, "filler"}));  // no half-written copy left
-}
-
-TEST_F(FileFaults, SettingsInAReadOnlyFolder) {
-    TinyDisk disk(dir.file("disk"));
-    if (!disk.mounted()) GTEST_SKIP() << disk.error() << NoMount;
-    ui.folder = disk.path();
-    ASSERT_TRUE(disk.setReadOnly(true));
-    EXPECT_FALSE(form.Form_Load());  // the missing file cannot be created
-    EXPECT_EQ(onlyBox(ui), StartupError + "|File|" + Excl);
-    EXPECT_TRUE(disk.names().empty());
-
-    ASSERT_TRUE(disk.setReadOnly(false));
-    put(disk.file(SettingsFileName), Settings);
-    ASSERT_TRUE(disk.setReadOnly(true));
-    ui.boxes.clear();
-    MainForm second{platform};
-    ASSERT_TRUE(second.Form_Load());
-    EXPECT_EQ(second.Combo1.text(), "3");
-    second.PortNumber = "7";
-    second.Form_Unload();
-    EXPECT_TRUE(like(onlyBox(ui), " Settings could not be saved: *Read-only file system* |File|" + Excl)) << onlyBox(ui);
-    EXPECT_EQ(slurp(disk.file(SettingsFileName)), Settings);
-}
-
-TEST_F(FileFaults, UnreadableSettingsEndTheProgramWithAMessage) {
-    ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
-    const std::string path = dir.file(SettingsFileName);
-    put(path, Settings);
-    std::optional<std::string> seen = runWithoutAccess(path, [&] {
-        const bool loaded = form.Form_Load();
-        return std::to_string(loaded) + " " + onlyBox(ui);
-    });
-    ASSERT_TRUE(seen);
-    EXPECT_EQ(*seen, "0 " + StartupError + "|File|" + Excl);
-    EXPECT_EQ(slurp(path), Settings);
-}
-
-TEST_F(FileFaults, UnreadableTableFileIsReportedAsNotFound) {
-    ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+// As a user without root's rights, on a file of root's that only root may
+// read and write, in a folder the user may write: loading it is reported as a
+// file not found and empties the list; saving over it, or a new file in a
+// folder the user may not write, is reported, and nothing changes.
+TEST_F(FileFaults, FilesTheUserMayNotReadOrWriteAreReportedAndKept) {
     dir.write("t.txt", "10 1.1\r\n");
-    std::optional<std::string> seen = runWithoutAccess(dir.file("t.txt"), [&] {
-        form.List1.addItem("old");
-        form.Text1.setText(dir.file("t.txt"));
+    fs::create_directory(dir.file("ro"));
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0777) | ::chmod(dir.file("t.txt").c_str(), 0600) |
+                  ::chmod(dir.file("ro").c_str(), 0555), 0);
+    form.List1.addItem("old");
+    form.List2.addItem(" 1  2");
+    form.Text1.setText(dir.file("t.txt"));
+    const std::optional<std::string> seen = runUnprivileged([&] {
         form.Command10_Click();
-        return onlyBox(ui) + " rows=" + std::to_string(form.List1.listCount()) + " status=" + form.Label2.caption();
+        std::string out = shown() + "|" + std::to_string(form.List1.listCount()) + "|";
+        out += save(dir.file("t.txt"), true) + "|";
+        return out + save(dir.file("ro/new.txt"), false);
     });
-    ASSERT_TRUE(seen);
-    EXPECT_EQ(*seen, CantFind + "|File|" + Excl + " rows=0 status=");
+    ASSERT_TRUE(seen) << "the case did not run as another user";
+    EXPECT_TRUE(like(*seen, CantFind + "|File||0| Can't save file: Cannot write *Permission denied* |File|before|"
+                            " Can't save file: Cannot create *Permission denied* |File|before")) << *seen;
+    const auto entries = std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator());
+    EXPECT_EQ(names(dir.file("ro")) + dir.read("t.txt") + std::to_string(entries), "10 1.1\r\n2");  // no temporary file left
 }
 
-// A save of the table read from the unit onto a disk that is full or
-// read-only: an existing file keeps its content, a new one is not created,
-// no temporary copy stays behind, and no success is claimed.
+// A save onto a disk that is full or read-only: an existing file keeps its
+// content, a new one is not created, no temporary copy stays behind, and no
+// success is claimed.
 TEST_F(FileFaults, ATableSaveThatCannotBeWrittenKeepsWhatWasThere) {
     for (bool full : {true, false}) {
-        SCOPED_TRACE(full ? "full disk" : "read-only folder");
         TinyDisk disk(dir.file("disk"));
-        if (!disk.mounted()) GTEST_SKIP() << disk.error() << NoMount;
-        put(disk.file("old.txt"), "old table\r\n");
-        if (full)
-            disk.fill();
-        else
-            ASSERT_TRUE(disk.setReadOnly(true));
-        const std::vector<std::string> before = disk.names();
-        const std::string reason = full ? "*No space left on device* " : "*Read-only file system* ";
+        if (!disk.mounted()) GTEST_SKIP() << disk.error();
+        dir.write("disk/old.txt", "old table\r\n");
+        if (full) disk.fill();
+        else ASSERT_TRUE(disk.setReadOnly(true));
+        const std::string before = names(disk.path());
         form.List2.clear();
         for (int i = 0; i < 300; ++i) form.List2.addItem(" " + std::to_string(i) + "  1.5");
-        form.EnableFrames();
-        form.Label2.setCaption("before");
-
+        const std::string reason = full ? "*No space left on device* " : "*Read-only file system* ";
         for (const char* name : {"old.txt", "new.txt"}) {
-            ui.boxes.clear();
-            ui.confirmNextDialog(disk.file(name));
-            if (name == std::string("old.txt")) ui.answerNextQuestion(Answer::Yes);
-            form.Command2_Click();
-            EXPECT_TRUE(ui.scriptDone());
-            ASSERT_FALSE(ui.boxes.empty());
-            const MessageRecord& last = ui.boxes.back();
-            EXPECT_TRUE(like(last.text, " Can't save file: " + reason)) << name << ": " << last.text;
-            EXPECT_EQ(last.title, "File");
-            EXPECT_EQ(last.icon, Icon::Exclamation);
-            EXPECT_EQ(form.Label2.caption(), "before");
-            EXPECT_TRUE(form.Frame4.enabled() && form.Frame13.enabled());
+            const std::string seen = save(disk.file(name), name == std::string("old.txt"));
+            EXPECT_TRUE(like(seen, " Can't save file: " + reason + "|File|before")) << seen;
         }
-        EXPECT_EQ(disk.names(), before);
-        EXPECT_EQ(slurp(disk.file("old.txt")), "old table\r\n");
+        EXPECT_EQ(names(disk.path()), before);
+        EXPECT_EQ(dir.read("disk/old.txt"), "old table\r\n");
     }
 }
 
-// A save over a file that is not a plain writable file in a writable folder,
-// run as a user without root's rights: a link is written through and kept, a
-// folder that takes no temporary file gets the file written in place, and a
-// file the user may not write is reported and left as it was. Settings rows
-// write the settings file at shutdown, the others save the table.
-TEST_F(FileFaults, ASaveWritesThroughLinksAndInPlaceButNeverOverAReadOnlyFile) {
-    ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
-    const std::string longName(250, 'n');
-    const struct {
-        const char* what;
-        bool settings;
-        std::string name;    // in the folder "sub"; the settings file for settings rows
-        mode_t folderMode;
-        mode_t fileMode;     // 0: no such file
-        std::string linkTo;  // the name is a link to this file in "real", relative to "sub"
-        std::string box;     // a pattern; empty: saved without a word
-    } cases[] = {
-        {"read-only file", false, "t.txt", 0777, 0444, "", " Can't save file: Cannot write *Permission denied* "},
-        {"read-only settings", true, SettingsFileName, 0777, 0444, "",
-         " Settings could not be saved: Cannot write *Permission denied* "},
-        {"link", false, "t.txt", 0777, 0666, "../real/t.txt", ""},
-        {"settings link", true, SettingsFileName, 0777, 0666, "../real/settings.txt", ""},
-        {"read-only folder", false, "t.txt", 0555, 0666, "", ""},
-        {"settings in a read-only folder", true, SettingsFileName, 0555, 0666, "", ""},
-        {"a 250-character name", false, longName, 0777, 0666, "", ""},
-        {"new file in a read-only folder", false, "t.txt", 0555, 0, "",
-         " Can't save file: Cannot create *Permission denied* "},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        namespace fs = std::filesystem;
-        const std::string sub = dir.file("sub"), real = dir.file("real");
-        fs::remove_all(sub);
-        fs::remove_all(real);
-        fs::create_directories(sub);
-        fs::create_directories(real);
-        ASSERT_EQ(::chmod(real.c_str(), 0777), 0);
-        const std::string path = sub + "/" + c.name;
-        const std::string file = c.linkTo.empty() ? path : sub + "/" + c.linkTo;
-        if (!c.linkTo.empty()) fs::create_symlink(c.linkTo, path);
-        if (c.fileMode != 0) {
-            put(file, "old");
-            ASSERT_EQ(::chmod(file.c_str(), c.fileMode), 0);
-        }
-        ASSERT_EQ(::chmod(sub.c_str(), c.folderMode), 0);
-        const std::vector<std::string> subBefore = folderNames(sub), realBefore = folderNames(real);
+// "Save Table to Unit" with the table file gone or spoiled after the check
+// pass read it, while the unit's mode is queried: nothing unchecked is written.
+class TableFileChanges : public UnitFixture {};
 
-        ui.folder = sub;
-        std::optional<std::string> seen = runUnprivileged([&] {
-            ui.boxes.clear();
-            form.Label2.setCaption("before");
-            if (c.settings) {
-                form.PortNumber = "7";
-                form.Form_Unload();
-            } else {
-                form.List2.clear();
-                form.List2.addItem(" 1  2");
-                ui.confirmNextDialog(path);
-                if (c.fileMode != 0) ui.answerNextQuestion(Answer::Yes);
-                form.Command2_Click();
-            }
-            std::string out;
-            for (const MessageRecord& b : ui.boxes)
-                if (b.buttons == Buttons::OK) out += b.text;
-            return out + "|" + form.Label2.caption();
-        });
-        ASSERT_TRUE(seen) << "the case did not run as another user";
-        const std::string status = c.box.empty() && !c.settings ? "File save successful." : "before";
-        EXPECT_TRUE(like(*seen, c.box + "|" + status)) << *seen;
-
-        const std::string content = slurp(file);
-        if (!c.box.empty())
-            EXPECT_EQ(content, c.fileMode != 0 ? "old" : "");
-        else if (c.settings)
-            EXPECT_EQ(content, "7\r\n\r\n\r\n\r\n\r\n");
-        else
-            EXPECT_TRUE(content.starts_with("*\r\n") && content.ends_with("\r\n 1  2\r\n")) << content;
-        if (!c.linkTo.empty()) {
-            std::error_code notALink;
-            EXPECT_EQ(fs::read_symlink(path, notALink), c.linkTo);
-        }
-        EXPECT_EQ(folderNames(sub), subBefore);  // no temporary file left, nothing else made
-        EXPECT_EQ(folderNames(real), realBefore);
-        ASSERT_EQ(::chmod(sub.c_str(), 0755), 0);
-    }
-}
-
-// ---- A table file that changes under "Save Table to Unit" ----------------------
-
-class TableFileChanges : public UnitFixture {
-protected:
-    void load(const std::string& content) {
-        dir.write("table.txt", content);
+TEST_F(TableFileChanges, AFileGoneOrSpoiledAfterItsCheckWritesNothingUnchecked) {
+    startUnitWith([](sim::UnitConfig& c) { c.table.clear(); });
+    const std::pair<std::function<void()>, Box> cases[] = {
+        {[&] { fs::remove(dir.file("table.txt")); }, {CantFind, "File", Icon::Exclamation}},
+        {[&] { dir.write("table.txt", "10 1.1\r\n20 1.0 5\r\n"); },
+         {" Non-numeric ratio value detected, line  2.  Transfer aborted.", "Error"}}};
+    size_t written = 0;  // the rows before the spoiled one
+    for (const auto& [change, box] : cases) {
+        dir.write("table.txt", "10 1.1\r\n20 1.2\r\n");
         form.Text1.setText(dir.file("table.txt"));
         form.Command10_Click();
         ui.boxes.clear();
-    }
-    // Runs the transfer with the table file changed while the unit's mode is
-    // queried, after the check pass has read it.
-    void transferChangingTheFile(const std::function<void()>& change) {
-        bool done = false;
-        ui.onEvents = [&] {
-            if (!done && form.Label2.caption() == "Verifying Rarerizeza Rerededo...") {
-                change();
-                done = true;
-            }
+        ui.onEvents = [&, done = false]() mutable {
+            if (!done && form.Label2.caption() == "Verifying Rarerizeza Rerededo...") change(), done = true;
         };
         form.Command1_Click();
         ui.onEvents = nullptr;
-        EXPECT_TRUE(done);
-        EXPECT_EQ(form.Label2.caption(), "Transfer aborted...");
-        EXPECT_EQ(form.List1.listCount(), 2);
-        EXPECT_EQ(frames(), AllEnabled);
+        EXPECT_EQ(boxes(), std::vector<Box>{box});
+        EXPECT_EQ(form.Label2.caption() + "|" + frames(), "Transfer aborted...|" + std::string(AllEnabled));
+        EXPECT_EQ(stored().table.size(), written++);
         EXPECT_FALSE(port.isOpen());
     }
-};
-
-TEST_F(TableFileChanges, AFileGoneOrSpoiledAfterItsCheckWritesNothingUnchecked) {
-    sim::UnitConfig cfg = sim::defaultConfig();
-    cfg.table.clear();
-    startUnit(cfg);
-    load("10 1.1\r\n20 1.2\r\n");
-    transferChangingTheFile([&] { std::filesystem::remove(dir.file("table.txt")); });
-    EXPECT_EQ(boxes(), (std::vector<Box>{{CantFind, "File", Icon::Exclamation}}));
-    EXPECT_TRUE(stored().table.empty());
-
-    ui.boxes.clear();
-    load("10 1.1\r\n20 1.2\r\n");
-    transferChangingTheFile([&] { dir.write("table.txt", "10 1.1\r\n20 1.0 5\r\n"); });
-    EXPECT_EQ(boxes(), (std::vector<Box>{{" Non-numeric ratio value detected, line  2.  Transfer aborted.", "Error"}}));
-    EXPECT_EQ(stored().table, (std::vector<sim::TableLine>{{"10", "1.1"}}));
-}
-
-TEST_F(TableFileChanges, EmptyOrCutShortFilesSendNoTable) {
-    startUnit();
-    load("");
-    EXPECT_EQ(form.List1.listCount(), 0);
-    EXPECT_EQ(form.Label2.caption(), "File read successful...");
-    form.Command1_Click();
-    EXPECT_EQ(boxes(), (std::vector<Box>{{" No Table from File to transfer. ", "Info", Icon::Exclamation}}));
-
-    ui.boxes.clear();
-    load("10 1.1\r\n20 1.2\r\n3");  // the last line cut after its first character
-    EXPECT_EQ(form.List1.items(), (std::vector<std::string>{"10 1.1", "20 1.2", "3"}));
-    form.Command1_Click();
-    EXPECT_EQ(boxes(), (std::vector<Box>{{" Invalid table entry, line  3.  Transfer aborted.", "Error", Icon::Exclamation}}));
-    EXPECT_EQ(unitReceived(), (std::vector<std::string>{"*0100VR", "*0100VR"}));
-    EXPECT_EQ(stored().table, sim::defaultConfig().table);
 }
 
 }  // namespace
