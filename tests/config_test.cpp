@@ -135,7 +135,15 @@ TEST_F(UnitFixture, ALineThatDropsIsReported) {
         startUnitWith([](sim::UnitConfig& c) { c.faults.hangupAfter = 1; });
         form.Option4_0.setValue(true);
         show(form, 1, "25", "29.92");
+        // A click while the operation runs starts nothing.
+        bool delivered = false;
+        ui.onEvents = [&] {
+            delivered = delivered || form.cmdReadCurrentValues.press() || form.cmdWriteValues.press() ||
+                        form.cmdDetectZov.press() || form.Command12.press();
+        };
         (form.*click)();
+        ui.onEvents = nullptr;
+        EXPECT_FALSE(delivered);
         expectPortFailure();
     }
 }

@@ -53,7 +53,12 @@ protected:
 TEST_F(FileFaults, FilesTheUserMayNotReadOrWriteAreReportedAndKept) {
     dir.write("t.txt", "10 1.1\r\n");
     fs::create_directory(dir.file("ro"));
+    // A file the user may write is written in place where its folder takes
+    // no new file, and through a symbolic link, which stays a link.
+    dir.write("ro/w.txt", ""), dir.write("target.txt", "");
+    fs::create_symlink("target.txt", dir.file("link.txt"));
     ASSERT_EQ(::chmod(dir.path().c_str(), 0777) | ::chmod(dir.file("t.txt").c_str(), 0600) |
+                  ::chmod(dir.file("ro/w.txt").c_str(), 0666) | ::chmod(dir.file("target.txt").c_str(), 0666) |
                   ::chmod(dir.file("ro").c_str(), 0555), 0);
     form.List1.addItem("old");
     form.List2.addItem(" 1  2");
@@ -62,13 +67,17 @@ TEST_F(FileFaults, FilesTheUserMayNotReadOrWriteAreReportedAndKept) {
         form.Command10_Click();
         std::string out = shown() + "|" + std::to_string(form.List1.listCount()) + "|";
         out += save(dir.file("t.txt"), true) + "|";
-        return out + save(dir.file("ro/new.txt"), false);
+        out += save(dir.file("ro/new.txt"), false) + "|";
+        return out + save(dir.file("ro/w.txt"), true) + "|" + save(dir.file("link.txt"), true);
     });
     ASSERT_TRUE(seen) << "the case did not run as another user";
     EXPECT_TRUE(like(*seen, CantFind + "|File||0| Can't save file: Cannot write *Permission denied* |File|before|"
-                            " Can't save file: Cannot create *Permission denied* |File|before")) << *seen;
+                            " Can't save file: Cannot create *Permission denied* |File|before|File save successful.|File save successful."))
+        << *seen;
     const auto entries = std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator());
-    EXPECT_EQ(names(dir.file("ro")) + dir.read("t.txt") + std::to_string(entries), "10 1.1\r\n2");  // no temporary file left
+    EXPECT_EQ(names(dir.file("ro")) + dir.read("t.txt") + std::to_string(entries), "w.txt 10 1.1\r\n4");  // no temporary file left
+    EXPECT_TRUE(fs::is_symlink(dir.file("link.txt")));
+    EXPECT_TRUE(dir.read("ro/w.txt").ends_with(" 1  2\r\n") && dir.read("target.txt") == dir.read("ro/w.txt"));
 }
 
 // A save onto a disk that is full or read-only: an existing file keeps its

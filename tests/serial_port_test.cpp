@@ -50,6 +50,12 @@ protected:
 // speed, settings take effect at once, and closing gives the device back.
 TEST_F(PosixSerialPortTest, OpenSetsARawLineAndWritesArriveWhole) {
     EXPECT_EQ(number([&] { port.write("x"); }) + number([&] { port.readAvailable(); }), "80128012");
+    // A cooked line at another speed, as others may leave the device: closing gives it back so.
+    termios cooked = peer.lineSettings();
+    cooked.c_lflag |= ICANON;
+    ::cfsetspeed(&cooked, B1200);
+    const int fd = ::open(peer.slavePath().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_EQ(::tcsetattr(fd, TCSANOW, &cooked) | ::close(fd), 0);
     port.setSettings("115200,n,8,1");
     EXPECT_EQ(port.devicePath(peer.port()), peer.linkPath());
     ASSERT_EQ(openAt(peer.port(), &port), "ok");
@@ -79,6 +85,8 @@ TEST_F(PosixSerialPortTest, OpenSetsARawLineAndWritesArriveWhole) {
     port.close();
     port.close();  // a second close does nothing
     EXPECT_EQ(locks.read(lockName), "1\n");
+    t = peer.lineSettings();
+    EXPECT_EQ(std::make_pair(::cfgetispeed(&t), t.c_lflag & ICANON), std::make_pair(speed_t(B1200), tcflag_t(ICANON)));
 }
 
 // Port numbers outside 1 to 255, a file that is no terminal and line settings
@@ -162,6 +170,14 @@ TEST_F(PosixSerialPortTest, DevicesHeldByOtherProgramsAreInUse) {
         EXPECT_EQ(result, expected);
     }
     EXPECT_TRUE(std::filesystem::is_empty(locks.path()));  // the own lock files went with their ports
+    // For another user, the terminal's exclusive mode and a lock file of a
+    // process of root's (which it may not signal) hold the device as well.
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0755) | ::chmod(locks.path().c_str(), 0755) | ::chmod(dev.c_str(), 0666), 0);
+    holder.emplace(dev, DeviceHolder::How::Exclusive);
+    EXPECT_EQ(runUnprivileged([&] { return openAt(peer.port()).substr(0, 6); }), "8005/3");
+    holder.reset();
+    locks.write(lockName, ascii(::getpid()));
+    EXPECT_EQ(runUnprivileged([&] { return openAt(peer.port()).substr(0, 6); }), "8005/3");
 }
 
 }  // namespace

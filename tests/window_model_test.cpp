@@ -17,6 +17,7 @@ TEST_F(FormFixture, DesignCaptionsAreExact) {
 TEST_F(FormFixture, BoxesTakeOnlyTheirCharactersAndTheDropDownsOnlyTheirListItems) {
     ASSERT_TRUE(form.Form_Load());
     form.EnableFrames();
+    EXPECT_FALSE(form.Command12.press());  // its frame, enabled, stays hidden by default
     for (TextBox* box : {&form.txt12HourTemp, &form.txtPressureReductionConstant}) {
         box->typeText("-12.50123456789.-");
         // Everything else is dropped with a beep, Backspace and Enter included.
