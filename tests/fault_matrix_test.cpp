@@ -41,6 +41,8 @@ struct Row {
     bool bar = false;
 };
 
+void PrintTo(const Row& r, std::ostream* out) { *out << OpNames[int(r.op)] << "_" << r.fault.name; }
+
 sim::Faults with(auto set) {  // no faults but those that set switches on
     sim::Faults f;
     return set(f), f;
@@ -315,9 +317,8 @@ TEST_P(FaultMatrix, EndsAsItsOperationMust) {
     EXPECT_EQ(::fnmatch(wanted.c_str(), got.c_str(), FNM_NOESCAPE), 0) << "got:\n" << got << "\nwanted:\n" << wanted;
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, FaultMatrix, ::testing::ValuesIn(allRows()), [](const auto& info) {
-    return std::string(OpNames[int(info.param.op)]) + "_" + info.param.fault.name;
-});
+INSTANTIATE_TEST_SUITE_P(Faults, FaultMatrix, ::testing::ValuesIn(allRows()),
+                         [](const auto& info) { return ::testing::PrintToString(info.param); });
 
 }  // namespace
 }  // namespace qv::test
