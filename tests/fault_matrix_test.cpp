@@ -11,10 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <functional>
-#include <optional>
-#include <thread>
 
 #include "support/system_faults.h"
 #include "support/unit_fixture.h"
@@ -28,38 +24,35 @@ const char* const OpNames[] = {"Verify", "Detect", "Read", "Write", "Baro", "Get
 enum class PortFault { None, Missing, BadNumber, NoId, InUse, Denied, Reader };
 using enum PortFault;
 
-struct Fault {
-    std::string name;
-    sim::Faults faults = {};
-    std::string at = "";  // the exchange whose command holds this text (or the status for a close); empty: from the start
-    int nth = 1;          // which such exchange (0: every one)
-    PortFault port = None;
-    int close = 0;  // 1, 2: the user closes the window answering No, Yes; 3: unasked; 4: the system closes it
-};
+// A fault: the unit's faults, from the start or at the nth exchange (0: every
+// one) whose command holds `at`; or a fault of the port; or `close` (1, 2: the
+// user closes the window answering No, Yes; 3: unasked; 4: the system closes
+// it) when the status line starts with `at`.
+struct Fault { std::string name; sim::Faults faults = {}; std::string at = ""; int nth = 1, close = 0; PortFault port = None; };
+// A row: the boxes and the status (a '*' matches any characters), the data the
+// operation touches as snapshot() writes it, the table file loaded (empty:
+// none) and its content when the operation runs (empty: as loaded; "-":
+// removed), and whether the data ends with the progress bar's highest value.
 struct Row {
     Op op;
     Fault fault;
-    std::vector<Box> boxes;  // a '*' in a text or the status matches any characters
-    std::string status;
-    std::string data;                            // what the operation touches, as snapshot() writes it
-    std::string file = "10 1.1\r\n20 1.2\r\n";  // the table file loaded; empty: none
-    std::string now = "";  // the file's content when the operation runs; empty: as loaded; "-": removed
-    bool bar = false;      // the data ends with the highest value the progress bar showed
+    std::vector<Box> boxes;
+    std::string status, data, file = "10 1.1\r\n20 1.2\r\n", now = "";
+    bool bar = false;
 };
 
 void PrintTo(const Row& r, std::ostream* out) { *out << OpNames[int(r.op)] << "_" << r.fault.name; }
 
-sim::Faults with(const std::function<void(sim::Faults&)>& set) {
+sim::Faults with(auto set) {  // no faults but those that set switches on
     sim::Faults f;
-    set(f);
-    return f;
+    return set(f), f;
 }
 sim::Faults late(double s) { return with([=](auto& f) { f.replyDelay = s; }); }
 const sim::Faults Silent = with([](auto& f) { f.silent = true; }), Garbled = with([](auto& f) { f.garble = true; });
 const sim::Faults Short = with([](auto& f) { f.shortReply = true; }), HangUp = with([](auto& f) { f.hangupAfter = 0; });
 Fault at(std::string name, std::string cmd, sim::Faults f, int nth = 1) { return {name, f, cmd, nth}; }
-Fault port(const char* name, PortFault p) { return {name, {}, "", 1, p}; }
-Fault closes(const char* name, std::string status, int how) { return {name, {}, status, 1, None, how}; }
+Fault port(const char* name, PortFault p) { return {name, {}, "", 1, 0, p}; }
+Fault closes(const char* name, std::string status, int how) { return {name, {}, status, 1, how}; }
 
 const Box NoVR{" Unit is not responding.  Please verify PC and/or unit Port and/or Baud Rate. ", "Communications"};
 const Box NotDetected{" Unit not detected!  Check communication settings and connections. "};
@@ -76,6 +69,10 @@ const Box DeniedBox{" Error  10013:  Permission denied for /dev/pts/*: only its 
                     "administrator must grant you access, for example with a udev rule for the device.",
                     "Info", Icon::Exclamation};
 Box error(const std::string& text, Icon icon = Icon::None) { return {text, "Error", icon}; }
+Box ex(const std::string& text, const std::string& title) { return {text, title, Icon::Exclamation}; }
+Box differs(const std::string& got, const std::string& sent) {
+    return error(" Value returned (" + got + ") does not match value sent! (" + sent + "), can't continue... ");
+}
 
 const std::string Writing = "Writing config data to unit...", Aborted = "Transfer aborted...";
 const std::string ReadingJC = "Reading Pressure Reduction Constant Value from unit...";
@@ -100,9 +97,7 @@ std::vector<Row> allRows() {
         succeeds(op, {"ReplyInPieces", with([](auto& f) { f.pieces = 3; })});
     }
     const Box otherId{" Unit detected, but at a different Unit ID.  Please verify Unit ID settings. ", "Communications"};
-    auto verify = [](const Fault& f, const Box& box, std::string status = "before") {
-        return Row{Verify, f, {box}, status, Untouched[0]};
-    };
+    auto verify = [](Fault f, Box box, std::string status = "before") { return Row{Verify, f, {box}, status, Untouched[0]}; };
     // One reply 0.3 s inside or past its exchange's time limit. A late write
     // is still applied by the unit.
     auto timing = [&](Op op, const std::string& cmd, double limit, const Box& box, std::string status, std::string data) {
@@ -119,17 +114,15 @@ std::vector<Row> allRows() {
     succeeds(Write, at("JustTooLateThenRetried", "JC", late(3.3), 0));  // the second attempt takes the first's reply
     rows.insert(rows.end(), {
         verify({"AnswerFromAnotherId", with([](auto& f) { f.answerAsId = "02"; })}, otherId, ""),
-        verify(port("PortInUse", InUse), {" Port already in use!   Please verify... ", "Port", Icon::Exclamation}),
-        verify(port("MissingDevice", Missing), {" Invalid Serial Port Number!   Please verify... ", "Port",
-                                                Icon::Exclamation}),
+        verify(port("PortInUse", InUse), ex(" Port already in use!   Please verify... ", "Port")),
+        verify(port("MissingDevice", Missing), ex(" Invalid Serial Port Number!   Please verify... ", "Port")),
         // Another program holds the device open without locking it: the status line names it.
-        verify({"OtherReaderOfTheDevice", with([](auto& f) { f.answerAsId = "02"; }), "", 1, Reader}, otherId,
+        verify({"OtherReader", with([](auto& f) { f.answerAsId = "02"; }), "", 1, 0, Reader}, otherId,
                "/dev/pts/* is also open in process * (sleep)"),
         verify(port("PermissionDenied", Denied), DeniedBox),
-        verify(port("PortNumberNoNumber", BadNumber), {" Error  13:  Type mismatch", "Info", Icon::Exclamation}),
+        verify(port("PortNumberNoNumber", BadNumber), ex(" Error  13:  Type mismatch", "Info")),
         verify(port("NoUnitId", NoId), error("Must supply value for COM port, baud rate, and ID.", Icon::Stop)),
-        verify(at("HangUpAtVR", "VR", HangUp), {" Error  10005:  The serial device *", "Info", Icon::Exclamation},
-               "Verifying Communication...."),
+        verify(at("HangUpAtVR", "VR", HangUp), ex(" Error  10005:  The serial device *", "Info"), "Verifying Communication...."),
         // Silent at one exchange after the link check.
         {Detect, at("SilentAtIdentity", "VR", Silent, 2), {NotDetected}, "", "30|2|28.5"},
         {Read, at("SilentAtJP", "JP", Silent), {NoReply}, ReadingJC, " 25|2|29.92"},
@@ -148,16 +141,15 @@ std::vector<Row> allRows() {
          NotConfirmed}, Writing, "2,30,28.5"},
         {Baro, {"Garbled", Garbled}, {CantWrite}, Baroing, "0"},
         // No end marker is ever recognised: the read stops at the last index.
-        {GetTable, {"Garbled", Garbled}, {{" Table has more than 999 lines. Transfer stopped. ", "Transfer",
-         Icon::Exclamation}}, "", "rows=999 stopped=1000"},
+        {GetTable, {"Garbled", Garbled}, {ex(" Table has more than 999 lines. Transfer stopped. ", "Transfer")}, "",
+         "rows=999 stopped=1000"},
         {SaveTable, {"Garbled", Garbled}, {NotBaro}, Aborted, "|list2=1"},
         // Replies of "*0001" CR LF from the start.
         {Detect, {"ShortReply", Short}, {NotDetected}, "", "30|2|28.5"},
         {Baro, {"ShortReply", Short}, {CantWrite}, Baroing, "0"},
         {SaveTable, {"ShortReply", Short}, {NotBaro}, Aborted, "|list2=1"},
         {SaveTable, at("WrongEchoAtSecondJT", "JT002", with([](auto& f) { f.echoOverride = "21"; })),
-         {error(" Value returned ( 21) does not match value sent! ( 20), can't continue... ")}, Aborted,
-         "10:1.1 20:0|list2=0"},
+         {differs(" 21", " 20")}, Aborted, "10:1.1 20:0|list2=0"},
         // The line drops when the command arrives.
         {Write, at("HangUpAtJH", "JH", HangUp), {Dropped}, Writing, "2,25,29.92"},
         {GetTable, at("HangUpAtSecondJR", "JR002", HangUp), {Dropped}, "", "rows=1 stopped=2"},
@@ -180,41 +172,37 @@ std::vector<Row> allRows() {
     // what was written before a refusal), and the echoes of a healthy unit.
     // The progress bar was sized for the lines loaded and never goes beyond
     // its end.
-    auto write = [&](const char* name, std::string file, std::string now, std::string echo, const Box& box,
-                     std::string data) {
-        rows.push_back({SaveTable, {name, with([&](auto& f) { f.echoOverride = echo; })}, {box},
-                        box == Complete ? DoneStatus[int(SaveTable)] : Aborted, data, file, now, true});
+    auto write = [&](const char* name, std::string file, Box box, std::string data, std::string now = "",
+                     std::string echo = "") {
+        const std::string status = box == Complete ? DoneStatus[int(SaveTable)] : Aborted;
+        const Fault fault{name, with([&](auto& f) { f.echoOverride = echo; })};
+        rows.push_back({SaveTable, fault, {box}, status, data, file, now, true});
+    };
+    auto notNumber = [](std::string what, int line) {
+        return error(" Non-numeric " + what + " value detected, line  " + std::to_string(line) + ".  Transfer aborted.");
     };
     std::string lines1000, comments6;
     for (int i = 0; i < 1000; ++i) lines1000 += "1 2\r\n", comments6 += i < 6 ? "*\r\n" : "";
-    const std::string temperature = " Non-numeric temperature value detected, line ";
-    write("FileGrownSinceLoading", "1 2\r\n", "1 2\r\n3 4\r\n5 6\r\n", "", Complete, "1:2 3:4 5:6|list2=0 bar=1");
-    write("CommentsOnlyWriteNothing", "1 2\r\n", "* only a comment\r\n\r\n   \r\n", "", Complete, "|list2=0 bar=0");
-    write("EchoEqualInValue", "20 20\r\n", "", "20.000", Complete, "20:20|list2=0 bar=1");
-    write("NoTableLoaded", "", "", "", {" No Table from File to transfer. ", "Info", Icon::Exclamation}, "|list2=1 bar=0");
-    write("TableFileGone", "20 1.0\r\n", "-", "", {" Can't find selected file. Please verify... ", "File",
-          Icon::Exclamation}, "|list2=1 bar=0");
-    write("MoreThan999Lines", lines1000, "", "", error(" Table has more than 999 lines.  Transfer aborted. ",
-          Icon::Exclamation), "|list2=1 bar=0");
-    write("MalformedLine7", comments6 + "12\r\n20 1.0\r\n", "", "", error(" Invalid table entry, line  7.  Transfer "
-          "aborted.", Icon::Exclamation), "|list2=1 bar=0");
-    write("TemperatureOfDataLine2", "*\r\n*\r\n*\r\n\r\n20 1.0\r\nabc 1.0\r\n", "", "",
-          error(temperature + " 2.  Transfer aborted."), "20:1|list2=0 bar=2");
-    write("RatioOfDataLine1", "* x\r\n3 x1\r\n", "", "",
-          error(" Non-numeric ratio value detected, line  1.  Transfer aborted."), "|list2=0 bar=1");
-    write("TemperatureBeyondADouble", "1E400 1.0\r\n", "", "", error(temperature + " 1.  Transfer aborted."),
-          "|list2=0 bar=1");
-    write("EchoThatDiffers", "1.0123 1.01234\r\n5 6\r\n", "", "1.0123", error(" Value returned ( 1.0123) does not "
-          "match value sent! ( 1.01234), can't continue... "), "1.0123:1.01234|list2=0 bar=1");
+    write("FileGrownSinceLoading", "1 2\r\n", Complete, "1:2 3:4 5:6|list2=0 bar=1", "1 2\r\n3 4\r\n5 6\r\n");
+    write("CommentsOnlyWriteNothing", "1 2\r\n", Complete, "|list2=0 bar=0", "* only a comment\r\n\r\n   \r\n");
+    write("EchoEqualInValue", "20 20\r\n", Complete, "20:20|list2=0 bar=1", "", "20.000");
+    write("NoTableLoaded", "", ex(" No Table from File to transfer. ", "Info"), "|list2=1 bar=0");
+    write("TableFileGone", "20 1.0\r\n", ex(" Can't find selected file. Please verify... ", "File"), "|list2=1 bar=0", "-");
+    write("Over999Lines", lines1000, ex(" Table has more than 999 lines.  Transfer aborted. ", "Error"), "|list2=1 bar=0");
+    write("MalformedLine7", comments6 + "12\r\n20 1.0\r\n", ex(" Invalid table entry, line  7.  Transfer aborted.", "Error"),
+          "|list2=1 bar=0");
+    write("TemperatureLine2", "*\r\n*\r\n*\r\n\r\n20 1.0\r\nabc 1.0\r\n", notNumber("temperature", 2), "20:1|list2=0 bar=2");
+    write("RatioOfDataLine1", "* x\r\n3 x1\r\n", notNumber("ratio", 1), "|list2=0 bar=1");
+    write("TemperatureBeyondADouble", "1E400 1.0\r\n", notNumber("temperature", 1), "|list2=0 bar=1");
+    write("EchoThatDiffers", "1.0123 1.01234\r\n5 6\r\n", differs(" 1.0123", " 1.01234"), "1.0123:1.01234|list2=0 bar=1",
+          "", "1.0123");
     // An echo without a number confirms nothing, not even a 0.
-    write("EchoWithoutANumber", "0 1\r\n", "", "abc",
-          error(" Value returned (abc) does not match value sent! ( 0), can't continue... "), "0:0|list2=0 bar=1");
+    write("EchoWithoutANumber", "0 1\r\n", differs("abc", " 0"), "0:0|list2=0 bar=1", "", "abc");
     return rows;
 }
 
 // The real port; every command line is shown to beforeWrite first.
-class WatchedPort : public PosixSerialPort {
-public:
+struct WatchedPort : PosixSerialPort {
     using PosixSerialPort::PosixSerialPort;
     void write(const std::string& text) override { beforeWrite(text), PosixSerialPort::write(text); }
     std::function<void(const std::string&)> beforeWrite = [](const std::string&) {};
@@ -224,8 +212,7 @@ std::string boxLine(const std::string& text, const std::string& title, Icon icon
     return text + "|" + title + "|" + std::to_string(int(icon)) + "|" + std::to_string(int(buttons)) + "\n";
 }
 
-class FaultMatrix : public FormFixtureWith<WatchedPort, FileSystem, ::testing::TestWithParam<Row>> {
-protected:
+struct FaultMatrix : FormFixtureWith<WatchedPort, FileSystem, ::testing::TestWithParam<Row>> {
     std::unique_ptr<sim::PtyUnit> unit;
     PosixSerialPort holder{dir.path()};  // another user of the port
     std::optional<DeviceHolder> reader;   // another program that reads the device
@@ -277,8 +264,7 @@ protected:
                 t = " " + port.settings() + " " + form.UnitID + "|" + form.PortNumber + "|" + form.BaudRate;
                 return "ok=" + std::to_string(form.CommOK) + " open=" + std::to_string(port.isOpen()) +
                        (form.CommOK ? t + " port=" + std::to_string(port.portNumber() == unit->port()) : "");
-            case Detect:
-            case Read:
+            case Detect: case Read:
                 return form.txt12HourTemp.text() + "|" + std::to_string(form.cboTableTempUnit.listIndex()) + "|" +
                        form.txtPressureReductionConstant.text();
             case Write: return u.jp + "," + u.jh + "," + u.jc;
@@ -321,9 +307,8 @@ protected:
 // A failed detection leaves only the set-up frames enabled.
 TEST_P(FaultMatrix, EndsAsItsOperationMust) {
     const Row& row = GetParam();
-    const std::string got = row.fault.port != Denied
-                                ? run(row.op)
-                                : runWithoutAccess(unit->slavePath(), [&] { return run(row.op); }).value_or("not run");
+    const auto go = [&] { return run(row.op); };
+    const std::string got = row.fault.port != Denied ? go() : runWithoutAccess(unit->slavePath(), go).value_or("not run");
     std::string wanted;
     for (const Box& b : row.boxes) wanted += boxLine(b.text, b.title, b.icon, b == Question ? Buttons::YesNo : Buttons::OK);
     const bool closing = row.fault.close > 1;
@@ -332,9 +317,8 @@ TEST_P(FaultMatrix, EndsAsItsOperationMust) {
     EXPECT_EQ(::fnmatch(wanted.c_str(), got.c_str(), FNM_NOESCAPE), 0) << "got:\n" << got << "\nwanted:\n" << wanted;
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, FaultMatrix, ::testing::ValuesIn(allRows()), [](const auto& info) {
-    return std::string(OpNames[int(info.param.op)]) + "_" + info.param.fault.name;
-});
+INSTANTIATE_TEST_SUITE_P(Faults, FaultMatrix, ::testing::ValuesIn(allRows()),
+                         [](const auto& info) { return ::testing::PrintToString(info.param); });
 
 }  // namespace
 }  // namespace qv::test

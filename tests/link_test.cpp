@@ -3,17 +3,12 @@
 // fails is in fault_matrix_test.cpp.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <functional>
-#include <thread>
-
 #include "support/unit_fixture.h"
 
 namespace qv::test {
 namespace {
 
-class Link : public FormFixtureWith<PosixSerialPort> {
-protected:
+struct Link : FormFixtureWith<PosixSerialPort> {
     PtyPeer peer{dir.path()};
 
     std::string wire;  // what the program wrote
@@ -25,19 +20,12 @@ protected:
             if (next < replies.size() && !got.empty()) peer.send(replies[next++]);
         };
     }
-    // Seconds the verification took.
-    double timedVerification() {
-        auto start = std::chrono::steady_clock::now();
-        form.VerifyCommunication();
-        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    }
 };
 
 // A command goes out with CR LF; only a line feed at its end ends a reply,
 // and characters that come late start the next.
 TEST_F(Link, OnlyALastLineFeedEndsTheReplyAndLateCharactersStartTheNext) {
-    port.setPortNumber(peer.port());
-    port.open();
+    port.setPortNumber(peer.port()), port.open();
     answerWith({"*0001JH=25\r\n*00", "\n"});
     form.SendReceive("*0100JH", 1);
     EXPECT_EQ(form.ReplyBuffer, "");
@@ -53,7 +41,9 @@ TEST_F(Link, OnlyALastLineFeedEndsTheReplyAndLateCharactersStartTheNext) {
 
 TEST_F(Link, NoReplyIsRefusedAfterTwoSeconds) {
     form.Combo1.setText(std::to_string(peer.port())), form.Combo2.setText("9600"), form.Combo3.setText("01");
-    const double took = timedVerification();
+    const auto start = std::chrono::steady_clock::now();
+    form.VerifyCommunication();
+    const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].text, " Unit is not responding.  Please verify PC and/or unit Port and/or Baud Rate. ");
     EXPECT_GE(took, 2.0);

@@ -4,9 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <tuple>
-
 #include "support/form_fixture.h"
 #include "table/table_lines.h"
 
@@ -25,8 +22,7 @@ TEST(TableLineRules, DataLinesNeedOneRunOfBlanksAndThreeTo25Characters) {
 
 // Reads fail with a device error while `failing` is set. (Saves onto a disk
 // that is full or read-only run on a real one, in file_faults_test.cpp.)
-class Files : public FileSystem {
-public:
+struct Files : FileSystem {
     bool failing = false;
     std::vector<std::string> readLines(const std::string& path) override {
         if (failing) throw FileError(FileError::DeviceIO, "Cannot read: Input/output error");
@@ -43,33 +39,23 @@ public:
 // it stands and the file and 'c' cancels; 'e' is Enter in the name box. List1
 // is given as its size, first and last item; a save writes the header and the
 // rows; the file stays as it was otherwise. `chosen` is the table file name,
-// the name shown and whether the focus moved on to "Load".
-struct Steps {
-    std::string content;  // of the file, before the steps
-    std::string name;     // of the file, in the name box
-    std::string steps, boxes, list, status;
-    bool saved = false;
-    std::string chosen = "";
-};
+// the name shown and whether the focus moved on to "Load". `content` is the
+// file's before the steps, `name` the one in the name box.
+struct Steps { std::string content, name, steps, boxes, list, status; bool saved = false; std::string chosen = ""; };
 void PrintTo(const Steps& c, std::ostream* out) { *out << c.name << " " << c.steps << " " << c.content.size(); }
 
-class TableFile : public FormFixtureWith<NoSerialPort, Files, ::testing::TestWithParam<Steps>> {
-protected:
-    // In the program folder as after a detection, at a set time; the file
-    // dialogs open in the table folder apart from it.
-    void SetUp() override {
-        std::filesystem::current_path(dir.path());  // the dialogs change it
-        clock.fixed = true;
-        clock.time = {2024, 3, 4, 14, 5, 9};
-        form.EnableFrames();
-        ui.tables = dir.file("documents");
-    }
+struct TableFile : FormFixtureWith<NoSerialPort, Files, ::testing::TestWithParam<Steps>> {
     void TearDown() override { std::filesystem::current_path(savedCwd); }
     const std::filesystem::path savedCwd = std::filesystem::current_path();
 };
 
 TEST_P(TableFile, EndsAsTheStepsSay) {
     const Steps& c = GetParam();
+    // In the program folder as after a detection, at a set time; the file
+    // dialogs open in the table folder apart from it.
+    std::filesystem::current_path(dir.path());  // the dialogs change it
+    clock.fixed = true, clock.time = {2024, 3, 4, 14, 5, 9};
+    form.EnableFrames(), ui.tables = dir.file("documents");
     std::filesystem::create_directory(dir.file("folder"));
     if (!c.content.empty()) dir.write(c.name, c.content);
     form.List1.addItem("old");
@@ -115,9 +101,9 @@ TEST_P(TableFile, EndsAsTheStepsSay) {
                                     "Enter a Pressure Reduction Ratio File name", ui.tables));
 }
 
-std::string numbered(int count, const std::string& prefix = "") {
+std::string numbered(int n, const std::string& p = "") {  // n data lines, each temperature led by p
     std::string text;
-    for (int i = 1; i <= count; ++i) text += prefix + std::to_string(i) + " 1.0\r\n";
+    for (int i = 1; i <= n; ++i) text += p + std::to_string(i) + " 1.0\r\n";
     return text;
 }
 const std::string Long = "*a\r\n" + numbered(150) + "\r\n\r\n" + numbered(100, "9");

@@ -4,36 +4,23 @@
 // the window during a transfer are in fault_matrix_test.cpp.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <tuple>
-
 #include "support/unit_fixture.h"
 
 namespace qv::test {
 namespace {
 
 using Lines = std::vector<std::string>;
-
-class TableTransfer : public UnitFixture {
-protected:
-    // Loads a table file into List1 as the user would before a write.
-    void loadFile(const std::string& content) {
-        dir.write("table.txt", content);
-        form.Text1.setText(dir.file("table.txt"));
-        form.Command10_Click();
-    }
-    // The last n lines the unit got.
-    Lines last(size_t n) {
-        const Lines all = unitReceived();
-        return Lines(all.end() - std::min(n, all.size()), all.end());
-    }
-};
+using TableTransfer = UnitFixture;
 
 // A write sends each value in its shortest form; a read asks for the
 // temperature and the ratio of each line until the end marker, which is
 // recognised by its value however the unit writes it.
 TEST_F(TableTransfer, WriteSendsShortestValuesAndTheReadTakesThemBackLineByLine) {
     startUnitWith([](sim::UnitConfig& c) { c.table.clear(); });
+    // Loads a table file into List1 as the user would before a write.
+    auto loadFile = [&](const std::string& text) {
+        dir.write("table.txt", text), form.Text1.setText(dir.file("table.txt")), form.Command10_Click();
+    };
     loadFile("* PRR\r\n*\r\n20.50 1.0000\r\n\r\n   +5 0.9876\r\n-40     1.0123   \r\n2            1.0123456789\r\n");
     form.Command1_Click();
     EXPECT_EQ(unitReceived(), (Lines{"*0100VR", "*0100PB", "*0100EW*0100JT001=20.5", "*0100EW*0100JR001=1",
@@ -46,10 +33,11 @@ TEST_F(TableTransfer, WriteSendsShortestValuesAndTheReadTakesThemBackLineByLine)
     int bar = -1;
     ui.onBox = [&](const MessageRecord&) { bar = form.ProgressBar1.value(); };
     form.Command4_Click();
-    EXPECT_EQ(last(10), (Lines{"*0100VR", "*0100JT001", "*0100JR001", "*0100JT002", "*0100JR002", "*0100JT003",
+    const Lines got = unitReceived();
+    EXPECT_EQ(Lines(got.end() - 10, got.end()), (Lines{"*0100VR", "*0100JT001", "*0100JR001", "*0100JT002", "*0100JR002", "*0100JT003",
                                  "*0100JR003", "*0100JT004", "*0100JR004", "*0100JT005"}));
     EXPECT_EQ(form.List2.items(), (Lines{" 20.5  1", " 5  .9876", "-40  1.0123", " 2  1.0123456789"}));
-    EXPECT_EQ(std::make_tuple(bar, form.ProgressBar1.max()), std::make_tuple(5, 180));
+    EXPECT_EQ((std::pair{bar, form.ProgressBar1.max()}), (std::pair{5, 180}));
 
     // The longest table the write takes reads back whole; its end marker is
     // asked for as line 1000.
@@ -60,7 +48,7 @@ TEST_F(TableTransfer, WriteSendsShortestValuesAndTheReadTakesThemBackLineByLine)
     form.Command4_Click();
     ASSERT_EQ(form.List2.listCount(), 999);
     EXPECT_EQ(form.List2.list(998), " 999  1.999");
-    EXPECT_EQ(last(1), Lines{"*0100JT1000"});
+    EXPECT_EQ(unitReceived().back(), "*0100JT1000");
     EXPECT_EQ(form.Label2.caption(), "Table transferred successfully from unit.");
 }
 
