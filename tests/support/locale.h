@@ -9,22 +9,11 @@
 #include <cstdlib>
 #include <string>
 
-namespace qv::test {
-
-inline bool underCi() {
-    const char* ci = std::getenv("CI");
-    return ci != nullptr && std::string(ci) == "true";
-}
-
-}  // namespace qv::test
-
 // Returns from the calling SetUp (or test) when the locale cannot be set.
-#define QV_SET_LOCALE_OR_SKIP(name)                                                                  \
-    do {                                                                                             \
-        if (!std::setlocale(LC_ALL, (name))) {                                                       \
-            if (::qv::test::underCi())                                                               \
-                GTEST_FAIL() << "no " << (name) << " locale (scripts/install-deps generates it)";   \
-            else                                                                                     \
-                GTEST_SKIP() << "no " << (name) << " locale";                                        \
-        }                                                                                            \
+#define QV_SET_LOCALE_OR_SKIP(name)                                                                    \
+    do {                                                                                               \
+        if (std::setlocale(LC_ALL, (name))) break;                                                     \
+        if (const char* ci = std::getenv("CI"); ci && std::string(ci) == "true")                       \
+            GTEST_FAIL() << "no " << (name) << " locale (scripts/install-deps generates it)";         \
+        GTEST_SKIP() << "no " << (name) << " locale";                                                  \
     } while (false)

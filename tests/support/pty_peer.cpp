@@ -26,9 +26,7 @@ PtyPeer::PtyPeer(const std::string& folder, int port) {
     slave_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (slave_ < 0) throw failure("open " + slavePath_);
     termios t{};
-    ::tcgetattr(slave_, &t);
-    ::cfmakeraw(&t);
-    ::tcsetattr(slave_, TCSANOW, &t);
+    ::tcgetattr(slave_, &t), ::cfmakeraw(&t), ::tcsetattr(slave_, TCSANOW, &t);
     ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
     for (int n = port > 0 ? port : 1; n <= 255; ++n) {
         std::string path = folder + "/COM" + std::to_string(n);
@@ -55,31 +53,23 @@ termios PtyPeer::lineSettings() const {
 
 std::string PtyPeer::readAll(int waitMs) {
     std::string out;
-    if (master_ < 0) return out;
-    int wait = waitMs;
-    while (true) {
-        pollfd p{master_, POLLIN, 0};
-        if (::poll(&p, 1, wait) <= 0 || !(p.revents & POLLIN)) return out;
-        char buf[1024];
-        ssize_t n = ::read(master_, buf, sizeof buf);
-        if (n <= 0) return out;
+    char buf[1024];
+    // After the first byte, the line counts as quiet after 20 ms without one.
+    for (pollfd p{master_, POLLIN, 0}; master_ >= 0 && ::poll(&p, 1, out.empty() ? waitMs : 20) > 0;) {
+        const ssize_t n = (p.revents & POLLIN) ? ::read(master_, buf, sizeof buf) : 0;
+        if (n <= 0) break;
         out.append(buf, static_cast<std::size_t>(n));
-        wait = 20;
     }
+    return out;
 }
 
 void PtyPeer::send(const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
-        if (n > 0) {
-            done += static_cast<std::size_t>(n);
-        } else if (n < 0 && errno == EAGAIN) {
-            pollfd p{master_, POLLOUT, 0};
-            if (::poll(&p, 1, 2000) <= 0) throw std::runtime_error("PtyPeer::send: line full");
-        } else if (!(n < 0 && errno == EINTR)) {
-            throw failure("PtyPeer::send");
-        }
+    for (std::size_t done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
+        pollfd p{master_, POLLOUT, 0};
+        if (n > 0) done += static_cast<std::size_t>(n);
+        else if (n == 0 || (errno != EAGAIN && errno != EINTR)) throw failure("PtyPeer::send");
+        else if (errno == EAGAIN && ::poll(&p, 1, 2000) <= 0) throw std::runtime_error("PtyPeer::send: line full");
     }
 }
 

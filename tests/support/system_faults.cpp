@@ -10,7 +10,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -21,11 +20,8 @@ namespace qv::test {
 TinyDisk::TinyDisk(std::string path, const std::string& size) : path_(std::move(path)) {
     std::error_code ec;
     std::filesystem::create_directories(path_, ec);
-    const std::string options = "size=" + size + ",mode=0755";
-    if (::mount("tmpfs", path_.c_str(), "tmpfs", 0, options.c_str()) == 0)
-        mounted_ = true;
-    else
-        error_ = std::string("mount tmpfs: ") + std::strerror(errno);
+    mounted_ = ::mount("tmpfs", path_.c_str(), "tmpfs", 0, ("size=" + size + ",mode=0755").c_str()) == 0;
+    if (!mounted_) error_ = std::string("mount tmpfs: ") + std::strerror(errno);
 }
 
 TinyDisk::~TinyDisk() {
@@ -35,25 +31,14 @@ TinyDisk::~TinyDisk() {
 }
 
 void TinyDisk::fill() {
-    int fd = ::open(file("filler").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (fd < 0) return;
-    char block[512] = {};
-    while (::write(fd, block, sizeof block) > 0) {
-    }
-    ::close(fd);
+    const int fd = ::open(file("filler").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    for (char block[512] = {}; fd >= 0 && ::write(fd, block, sizeof block) > 0;) continue;
+    if (fd >= 0) ::close(fd);
 }
 
 bool TinyDisk::setReadOnly(bool readOnly) {
     unsigned long flags = MS_REMOUNT | (readOnly ? MS_RDONLY : 0);
     return mounted_ && ::mount("tmpfs", path_.c_str(), "tmpfs", flags, nullptr) == 0;
-}
-
-std::vector<std::string> TinyDisk::names() const {
-    std::vector<std::string> out;
-    std::error_code ec;
-    for (const auto& e : std::filesystem::directory_iterator(path_, ec)) out.push_back(e.path().filename().string());
-    std::sort(out.begin(), out.end());
-    return out;
 }
 
 std::optional<std::string> runUnprivileged(const std::function<std::string()>& fn) {

@@ -5,7 +5,6 @@
 #include <functional>
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace qv::test {
 
@@ -27,8 +26,6 @@ public:
     void fill();
     // Remounts the disk read-only or writable again; false when that failed.
     bool setReadOnly(bool readOnly);
-    // The names in the folder, sorted.
-    std::vector<std::string> names() const;
 
 private:
     std::string path_;

@@ -38,28 +38,20 @@ class UnitFixture : public FormFixtureWith<PosixSerialPort> {
 protected:
     std::unique_ptr<sim::PtyUnit> unit;
 
-    // A fast (unpaced) unit; the Communications boxes are set to reach it.
+    // A fast (unpaced) unit, its default configuration changed by `edit`; the
+    // Communications boxes are set to reach it.
     void startUnit(sim::UnitConfig cfg = sim::defaultConfig()) {
         cfg.paced = false;
         unit = std::make_unique<sim::PtyUnit>(dir.path(), cfg);
         setLink(std::to_string(unit->port()), cfg.id);
     }
-    void startUnit(const sim::Faults& faults) {
-        sim::UnitConfig cfg = sim::defaultConfig();
-        cfg.faults = faults;
-        startUnit(cfg);
-    }
-    // A unit whose default configuration `edit` changes first.
     void startUnitWith(const std::function<void(sim::UnitConfig&)>& edit) {
         sim::UnitConfig cfg = sim::defaultConfig();
         edit(cfg);
         startUnit(cfg);
     }
-
     void setLink(const std::string& portText, const std::string& id) {
-        form.Combo1.setText(portText);
-        form.Combo2.setText("9600");
-        form.Combo3.setText(id);
+        form.Combo1.setText(portText), form.Combo2.setText("9600"), form.Combo3.setText(id);
     }
 
     // The lines the unit got, once it has had time to take in the last one.
