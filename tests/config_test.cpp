@@ -144,7 +144,10 @@ TEST_F(UnitFixture, ALineThatDropsIsReported) {
         (form.*click)();
         ui.onEvents = nullptr;
         EXPECT_FALSE(delivered);
-        expectPortFailure();
+        const Box dropped{" The serial device " + unit->slavePath() + " was disconnected. Plug it in again and "
+                          "repeat the operation. ", "Port", Icon::Exclamation};
+        EXPECT_EQ(boxes(), Boxes{dropped});
+        EXPECT_EQ(std::to_string(form.CommOK) + std::to_string(port.isOpen()) + frames(), "00" + std::string(AllEnabled));
     }
 }
 

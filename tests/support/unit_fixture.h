@@ -84,20 +84,6 @@ protected:
         return out;
     }
     static constexpr const char* AllEnabled = "1111111111";
-
-    // The line hung up: one "Port" box with the exclamation icon that says so,
-    // the link flag down, the port closed and the frames as given.
-    void expectPortFailure(const std::string& framesAfter = AllEnabled) {
-        ASSERT_EQ(ui.boxes.size(), 1u);
-        EXPECT_EQ(ui.boxes[0].title, "Port");
-        EXPECT_EQ(ui.boxes[0].icon, Icon::Exclamation);
-        EXPECT_NE(ui.boxes[0].text.find(" was disconnected. Plug it in again and repeat the operation. "),
-                  std::string::npos)
-            << ui.boxes[0].text;
-        EXPECT_EQ(form.CommOK, 0);
-        EXPECT_FALSE(port.isOpen());
-        EXPECT_EQ(frames(), framesAfter);
-    }
 };
 
 // A scripted unit for replies the simulated one does not give: a raw peer
