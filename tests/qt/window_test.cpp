@@ -33,8 +33,7 @@ using SeenBox = std::tuple<std::string, std::string, QMessageBox::Icon>;
 class QtWindow : public ::testing::Test {
 protected:
     void SetUp() override {
-        QObject::connect(&modalTimer, &QTimer::timeout, [this] { answerModal(); });
-        modalTimer.start(10);
+        modalTimer.callOnTimeout([this] { answerModal(); }), modalTimer.start(10);
         // Line 5 other than "0" shows the "Barometric Mode" frame.
         std::ofstream(folder + "/" + SettingsFileName, std::ios::binary) << "1\r\n9600\r\n01\r\n\r\n1\r\n";
         ASSERT_TRUE(form.Form_Load());
@@ -42,10 +41,7 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     }
     // The file dialogs move the process into the chosen file's folder.
-    void TearDown() override {
-        std::filesystem::current_path(startFolder);
-        std::setlocale(LC_ALL, locale.c_str());
-    }
+    void TearDown() override { std::filesystem::current_path(startFolder), std::setlocale(LC_ALL, locale.c_str()); }
 
     void answerModal() {
         QWidget* modal = QApplication::activeModalWidget();
@@ -55,9 +51,8 @@ protected:
         if (!modalActions.empty()) {
             // Run apart from this timer's call, so a window the action opens is answered too.
             handled = modal;
-            QTimer::singleShot(0, modal, [this, modal, action = std::move(modalActions.front())] {
-                action(modal), handled = nullptr;
-            });
+            auto action = std::move(modalActions.front());
+            QTimer::singleShot(0, modal, [this, modal, action] { action(modal), handled = nullptr; });
             modalActions.pop_front();
         } else if (box && box->button(QMessageBox::Ok)) {
             box->button(QMessageBox::Ok)->click();
@@ -83,10 +78,7 @@ protected:
         click(form.cmdDetectZov);
         ASSERT_EQ(form.Label2.caption(), "Unit detected!");
     }
-    sim::UnitConfig stored() {
-        sim::UnitConfig now;
-        return unit->withModel([&](sim::UnitModel& m) { now = m.config(); }), now;
-    }
+    sim::UnitConfig stored() { sim::UnitConfig c; return unit->withModel([&](auto& m) { c = m.config(); }), c; }
     // Types a table file's name into its box and sends the file to the unit.
     void sendTable(const std::string& name, const std::string& contents) {
         std::ofstream(folder + "/" + name, std::ios::binary) << contents;
@@ -116,48 +108,27 @@ struct Placement { const char* name; const char* container; QRect rect; };
 void PrintTo(const Placement& p, std::ostream* os) { *os << p.name; }
 
 const Placement Design[] = {
-    {"Frame10", "", {364, 10, 411, 169}},
-    {"cmdReadCurrentValues", "Frame10", {10, 32, 115, 47}},
-    {"txt12HourTemp", "Frame10", {328, 36, 71, 19}},
-    {"cmdWriteValues", "Frame10", {10, 96, 115, 51}},
-    {"cboTableTempUnit", "Frame10", {328, 76, 71, 21}},
-    {"txtPressureReductionConstant", "Frame10", {328, 118, 71, 19}},
-    {"Label13", "Frame10", {180, 38, 143, 17}},
-    {"Label14", "Frame10", {146, 80, 175, 17}},
-    {"Label1", "Frame10", {148, 120, 177, 17}},
-    {"Frame4", "", {6, 184, 769, 217}},
-    {"Frame5", "Frame4", {386, 20, 375, 187}},
-    {"List2", "Frame5", {92, 18, 275, 160}},
-    {"Command4", "Frame5", {6, 50, 79, 43}},
-    {"Command2", "Frame5", {6, 106, 79, 43}},
-    {"Frame8", "Frame4", {8, 20, 375, 187}},
-    {"List1", "Frame8", {92, 16, 275, 160}},
-    {"Command10", "Frame8", {6, 26, 79, 43}},
-    {"Frame1", "Frame8", {6, 128, 79, 53}},
-    {"Option2(0)", "Frame1", {14, 32, 49, 17}},
-    {"Option2(1)", "Frame1", {14, 16, 49, 17}},
-    {"Command1", "Frame8", {6, 78, 79, 43}},
-    {"Frame2", "", {6, 408, 771, 81}},
-    {"ProgressBar1", "Frame2", {12, 24, 749, 17}},
-    {"Label2", "Frame2", {12, 48, 749, 25}},
-    {"Frame13", "", {6, 10, 355, 169}},
-    {"Frame3", "Frame13", {8, 22, 335, 65}},
-    {"cmdDetectZov", "Frame3", {212, 24, 103, 25}},
-    {"Combo1", "Frame3", {10, 32, 47, 21}},
-    {"Combo2", "Frame3", {66, 32, 71, 21}},
-    {"Combo3", "Frame3", {146, 32, 47, 21}},
-    {"Label16", "Frame3", {146, 16, 41, 17}},
-    {"Label15", "Frame3", {66, 16, 27, 17}},
-    {"Label8", "Frame3", {10, 16, 27, 17}},
-    {"Frame7", "Frame13", {8, 94, 335, 65}},
-    {"Text1", "Frame7", {82, 28, 241, 19}},
-    {"Command7", "Frame7", {10, 22, 61, 27}},
-    {"Label7", "Frame7", {82, 12, 169, 17}},
-    {"Frame12", "", {108, 24, 193, 65}},
-    {"Command12", "Frame12", {112, 24, 65, 25}},
-    {"Option4(1)", "Frame12", {40, 40, 65, 17}},
-    {"Option4(0)", "Frame12", {40, 16, 57, 17}},
-};
+    {"Frame10", "", {364, 10, 411, 169}}, {"cmdReadCurrentValues", "Frame10", {10, 32, 115, 47}},
+    {"txt12HourTemp", "Frame10", {328, 36, 71, 19}}, {"cmdWriteValues", "Frame10", {10, 96, 115, 51}},
+    {"cboTableTempUnit", "Frame10", {328, 76, 71, 21}}, {"txtPressureReductionConstant", "Frame10", {328, 118, 71, 19}},
+    {"Label13", "Frame10", {180, 38, 143, 17}}, {"Label14", "Frame10", {146, 80, 175, 17}},
+    {"Label1", "Frame10", {148, 120, 177, 17}}, {"Frame4", "", {6, 184, 769, 217}},
+    {"Frame5", "Frame4", {386, 20, 375, 187}}, {"List2", "Frame5", {92, 18, 275, 160}},
+    {"Command4", "Frame5", {6, 50, 79, 43}}, {"Command2", "Frame5", {6, 106, 79, 43}},
+    {"Frame8", "Frame4", {8, 20, 375, 187}}, {"List1", "Frame8", {92, 16, 275, 160}},
+    {"Command10", "Frame8", {6, 26, 79, 43}}, {"Frame1", "Frame8", {6, 128, 79, 53}},
+    {"Option2(0)", "Frame1", {14, 32, 49, 17}}, {"Option2(1)", "Frame1", {14, 16, 49, 17}},
+    {"Command1", "Frame8", {6, 78, 79, 43}}, {"Frame2", "", {6, 408, 771, 81}},
+    {"ProgressBar1", "Frame2", {12, 24, 749, 17}}, {"Label2", "Frame2", {12, 48, 749, 25}},
+    {"Frame13", "", {6, 10, 355, 169}}, {"Frame3", "Frame13", {8, 22, 335, 65}},
+    {"cmdDetectZov", "Frame3", {212, 24, 103, 25}}, {"Combo1", "Frame3", {10, 32, 47, 21}},
+    {"Combo2", "Frame3", {66, 32, 71, 21}}, {"Combo3", "Frame3", {146, 32, 47, 21}},
+    {"Label16", "Frame3", {146, 16, 41, 17}}, {"Label15", "Frame3", {66, 16, 27, 17}},
+    {"Label8", "Frame3", {10, 16, 27, 17}}, {"Frame7", "Frame13", {8, 94, 335, 65}},
+    {"Text1", "Frame7", {82, 28, 241, 19}}, {"Command7", "Frame7", {10, 22, 61, 27}},
+    {"Label7", "Frame7", {82, 12, 169, 17}}, {"Frame12", "", {108, 24, 193, 65}},
+    {"Command12", "Frame12", {112, 24, 65, 25}}, {"Option4(1)", "Frame12", {40, 40, 65, 17}},
+    {"Option4(0)", "Frame12", {40, 16, 57, 17}}};
 
 class ControlPlacement : public QtWindow, public ::testing::WithParamInterface<Placement> {};
 
@@ -180,12 +151,10 @@ TEST_F(QtWindow, WindowFollowsTheDesignAndKeepsItsSize) {
     EXPECT_EQ(widget<QAbstractButton>(form.cmdDetectZov)->text(), QStringLiteral("Detect Unit"));
     EXPECT_EQ(form.controls().size(), std::size(Design));
     EXPECT_GT(window.children().indexOf(widget(form.Frame12)), window.children().indexOf(widget(form.Frame13)));
-    for (auto [control, points, bold] : {std::tuple<Control*, double, bool>{&form.Frame10, 9.75, true},
-                                         {&form.Combo1, 8.25, true}, {&form.cmdReadCurrentValues, 8.25, false}})
-        EXPECT_EQ(std::pair(widget(*control)->font().pointSizeF(), widget(*control)->font().bold()), std::pair(points, bold))
-            << control->name();
-    window.hide();  // shown again, it leaves the focus where it is
-    window.show();
+    auto font = [&](const Control& c) { return std::pair(widget(c)->font().pointSizeF(), widget(c)->font().bold()); };
+    EXPECT_EQ((std::vector{font(form.Frame10), font(form.Combo1), font(form.cmdReadCurrentValues)}),
+              (std::vector<std::pair<double, bool>>{{9.75, true}, {8.25, true}, {8.25, false}}));
+    window.hide(), window.show();  // shown again, it leaves the focus where it is
     // Even where the fixed size is not kept (a window manager may ignore it),
     // the window puts its own size back after a resize.
     window.setMinimumSize(0, 0);
@@ -199,8 +168,7 @@ TEST_F(QtWindow, WindowFollowsTheDesignAndKeepsItsSize) {
 // progress bar are drawn exactly as before, though the frame takes no input.
 TEST_F(QtWindow, ModelChangesShowInTheWidgetsAndTheStatusKeepsItsLookWhileDisabled) {
     form.Label2.setCaption("Reading table from unit...");
-    form.ProgressBar1.setMax(180);
-    form.ProgressBar1.setValue(90);
+    form.ProgressBar1.setMax(180), form.ProgressBar1.setValue(90);
     EXPECT_EQ(widget(form.Label2)->palette().color(QPalette::Active, QPalette::WindowText), QColor(128, 0, 128));
     const QImage line = widget(form.Label2)->grab().toImage(), bar = widget(form.ProgressBar1)->grab().toImage();
     form.DisableFrames();
@@ -211,11 +179,10 @@ TEST_F(QtWindow, ModelChangesShowInTheWidgetsAndTheStatusKeepsItsLookWhileDisabl
     form.List2.addItem(" 20  1.0123");
     form.List2.clear();
     form.List2.addItem(" 7  1");
-    ASSERT_EQ(widget<QListWidget>(form.List2)->count(), 1);
-    EXPECT_EQ(widget<QListWidget>(form.List2)->item(0)->text(), QStringLiteral(" 7  1"));
-    form.Option4_0.setValue(true);
-    form.Option4_0.setValue(false);
-    EXPECT_FALSE(widget<QRadioButton>(form.Option4_0)->isChecked() || widget<QRadioButton>(form.Option4_1)->isChecked());
+    auto* list = widget<QListWidget>(form.List2);
+    EXPECT_TRUE(list->count() == 1 && list->item(0)->text() == QStringLiteral(" 7  1"));
+    form.Option4_0.setValue(true), form.Option4_0.setValue(false);
+    for (auto* o : {&form.Option4_0, &form.Option4_1}) EXPECT_FALSE(widget<QRadioButton>(*o)->isChecked()) << o->name();
     window.close();  // nothing running: closes at once
     EXPECT_FALSE(window.isVisible());
 }
@@ -226,9 +193,8 @@ TEST_F(QtWindow, ModelChangesShowInTheWidgetsAndTheStatusKeepsItsLookWhileDisabl
 // handler gets 13; a click on an option button picks it alone; focus; a close.
 TEST_F(QtWindow, KeysClicksFocusAndCloseReachTheControls) {
     form.EnableFrames();
-    auto* box = widget<QLineEdit>(form.txt12HourTemp);
-    QTest::keyClicks(box, "a-12.5");
-    QTest::keyClick(box, Qt::Key_Backspace);
+    QTest::keyClicks(widget(form.txt12HourTemp), "a-12.5");
+    QTest::keyClick(widget(form.txt12HourTemp), Qt::Key_Backspace);
     EXPECT_EQ(form.txt12HourTemp.text(), "-12.5");
     QTest::keyClicks(widget(form.Combo2), "7x");
     EXPECT_EQ(form.Combo2.text(), "9600");
@@ -280,20 +246,19 @@ TEST_P(CaptionTest, EveryCaptionShowsWholeInItsControl) {
     int measured = 0;
     for (Control* c : form.controls()) {
         QWidget* w = inFamily.widgetFor(*c);
-        QString text;
-        QRect area;
+        QString text; QRect area;  // and the room it has
         int flags = Qt::AlignCenter | Qt::TextWordWrap;
         if (auto* label = qobject_cast<QLabel*>(w)) {
-            std::tie(text, area, flags) = std::tuple(label->text(), label->contentsRect(), label->alignment() | Qt::TextWordWrap);
+            text = label->text(), area = label->contentsRect(), flags = label->alignment() | Qt::TextWordWrap;
         } else if (auto* frame = qobject_cast<QGroupBox*>(w)) {
-            std::tie(text, area, flags) = std::tuple(frame->title(), frame->rect().adjusted(8, 0, -3, 0), Qt::AlignLeft | Qt::AlignTop);
+            text = frame->title(), area = frame->rect().adjusted(8, 0, -3, 0), flags = Qt::AlignLeft | Qt::AlignTop;
         } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
             QStyleOptionButton option;
             option.initFrom(button);
             option.text = text = button->text();
             const bool radio = qobject_cast<QRadioButton*>(w);
-            area = button->style()->subElementRect(radio ? QStyle::SE_RadioButtonContents : QStyle::SE_PushButtonContents,
-                                                   &option, button);
+            const auto part = radio ? QStyle::SE_RadioButtonContents : QStyle::SE_PushButtonContents;
+            area = button->style()->subElementRect(part, &option, button);
             if (radio) flags = Qt::AlignLeft | Qt::AlignVCenter;
         }
         if (text.isEmpty()) continue;
@@ -309,8 +274,8 @@ INSTANTIATE_TEST_SUITE_P(Fonts, CaptionTest, ::testing::Values("DejaVu Sans", "L
 
 // A message box: the buttons and icon asked for, the button clicked, the
 // answer returned and the icon shown.
-struct BoxCase { Buttons buttons; Icon icon; QMessageBox::StandardButton clicked; Answer answer; QMessageBox::Icon shown; };
-void PrintTo(const BoxCase& c, std::ostream* os) { *os << QMetaEnum::fromType<QMessageBox::Icon>().valueToKey(c.shown); }
+struct BoxCase { Buttons buttons; Icon icon; QMessageBox::StandardButton click; Answer a; QMessageBox::Icon shown; };
+void PrintTo(const BoxCase& c, std::ostream* o) { *o << QMetaEnum::fromType<QMessageBox::Icon>().valueToKey(c.shown); }
 
 class MessageBoxTest : public QtWindow, public ::testing::WithParamInterface<BoxCase> {};
 
@@ -336,15 +301,13 @@ TEST_F(QtWindow, FileDialogsShowTheirColumnsWholeAndSaveAsksNoOverwriteQuestionO
         auto* view = dialog->findChild<QTreeView*>();
         const QAbstractItemView* items = view;  // QTreeView hides this measure
         QHeaderView* header = view->header();
-        for (int waited = 0; waited < 3000; waited += 20, QTest::qWait(20)) {
+        return QTest::qWaitFor([&] {
             bool whole = view->isVisible() && view->model()->rowCount(view->rootIndex()) >= rows;
             for (int c = 0; c < header->count(); ++c)
-                whole = whole && (header->isSectionHidden(c) ||
-                                  header->sectionSize(c) >= std::max(items->sizeHintForColumn(c), header->sectionSizeHint(c)));
-            if (whole && header->length() <= view->viewport()->width())
-                return header->count() - header->hiddenSectionCount() == 4;
-        }
-        return false;
+                whole = whole && (header->isSectionHidden(c) || header->sectionSize(c) >=
+                                  std::max(items->sizeHintForColumn(c), header->sectionSizeHint(c)));
+            return whole && header->length() <= view->viewport()->width();
+        }, 3000) && header->count() - header->hiddenSectionCount() == 4;
     };
     const std::string table = "PRR Table 03-04-2024 .TXT";
     std::ofstream(folder + "/" + table) << "old";
@@ -357,7 +320,7 @@ TEST_F(QtWindow, FileDialogsShowTheirColumnsWholeAndSaveAsksNoOverwriteQuestionO
         EXPECT_EQ(qobject_cast<QFileDialog*>(w)->nameFilters(), QStringList{QStringLiteral("All Files (*.*) (*)")});
         QMetaObject::invokeMethod(w, "accept");
     });
-    FileDialogResult r = ui.showSave({"All Files (*.*) |*.*", table, 0, "Enter a Pressure Reduction Ratio File name", folder});
+    auto r = ui.showSave({"All Files (*.*) |*.*", table, 0, "Enter a Pressure Reduction Ratio File name", folder});
     QTest::qWait(300);  // a box now would be a question of the dialog's own
     EXPECT_TRUE(boxes.empty() && r.confirmed);
     EXPECT_EQ(std::filesystem::path(r.fileName), std::filesystem::path(folder) / table);
@@ -376,17 +339,14 @@ TEST(QtTableFolder, PortableCopyUsesItsOwnFolderAnInstalledOneTheUsersDocuments)
     const bool hadConfig = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
     qunsetenv("XDG_CONFIG_HOME");
     QTemporaryDir base;
-    const std::tuple<bool, std::string, std::string> cases[] = {
-        {true, "Papers", "/.config/quorvel-config"},
-        {false, "Papers", "/Papers"},
-        {false, "Documents", "/Documents"},
-        {false, "", ""},
-    };
-    for (int row = 0; const auto& [portable, documents, expected] : cases) {
-        const std::string home = base.path().toStdString() + "/home" + std::to_string(row++), own = home + "/.config/quorvel-config";
+    const std::tuple<bool, std::string, std::string> cases[] = {{true, "Papers", "/.config/quorvel-config"},
+        {false, "Papers", "/Papers"}, {false, "Documents", "/Documents"}, {false, "", ""}};
+    const std::string homes = base.path().toStdString() + "/home";
+    for (int row = 0; const auto& [portable, docs, expected] : cases) {
+        const std::string home = homes + std::to_string(row++), own = home + "/.config/quorvel-config";
         std::filesystem::create_directories(own);
-        if (documents == "Papers") std::ofstream(home + "/.config/user-dirs.dirs") << "XDG_DOCUMENTS_DIR=\"$HOME/Papers\"\n";
-        if (!documents.empty()) std::filesystem::create_directory(home + "/" + documents);
+        if (docs == "Papers") std::ofstream(home + "/.config/user-dirs.dirs") << "XDG_DOCUMENTS_DIR=\"$HOME/Papers\"\n";
+        if (!docs.empty()) std::filesystem::create_directory(home + "/" + docs);
         qputenv("HOME", QByteArray::fromStdString(home));
         // A folder given by name alone is a portable copy's.
         QtToolkit ui = portable ? QtToolkit(own) : QtToolkit(ProgramFolder{own, false, {}});
@@ -402,10 +362,9 @@ TEST_F(QtWindow, TerminationSignalDuringATableWriteClosesWithoutAsking) {
     cfg.table.clear();
     detectUnit();
     program.closeOnTerminationSignals();
-    QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (form.Label2.caption().starts_with("Sending: *0100EW*0100JT003")) watch.stop(), ::raise(SIGTERM);
-    });
+    QTimer watch;  // raises the signal once the third row is on its way
+    const std::string third = "Sending: *0100EW*0100JT003";
+    watch.callOnTimeout([&] { if (form.Label2.caption().starts_with(third)) watch.stop(), ::raise(SIGTERM); });
     watch.start(0);
     std::string rows;
     for (int i = 1; i <= 30; ++i) rows += std::to_string(i) + " 1.5\r\n";
@@ -426,7 +385,8 @@ TEST_P(EndToEndInLocale, DetectedValuesAreWrittenBackUnchangedAndACommaIsNoNumbe
     EXPECT_EQ(form.Label2.caption(), "Configuration values saved successfully.");
     EXPECT_EQ(stored().jc, "29.921");
     sendTable("comma.txt", "20 1,0123\r\n");
-    EXPECT_EQ(boxes, (std::vector<SeenBox>{{" Non-numeric ratio value detected, line  1.  Transfer aborted.", "Error", {}}}));
+    const SeenBox refused{" Non-numeric ratio value detected, line  1.  Transfer aborted.", "Error", {}};
+    EXPECT_EQ(boxes, std::vector{refused});
 }
 
 INSTANTIATE_TEST_SUITE_P(DecimalComma, EndToEndInLocale, ::testing::Values("de_DE.UTF-8", "fr_FR.UTF-8"));
