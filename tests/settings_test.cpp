@@ -94,6 +94,12 @@ TEST_F(Settings, AStartUpFileErrorEndsTheProgram) {
 TEST_F(Settings, ShutdownReplacesTheFileWholeOrNotAtAll) {
     writeSettings(Defaults);
     ASSERT_TRUE(form.Form_Load());
+    form.PortNumber = "12", form.BaudRate = "19200", form.UnitID = "07", form.TableFileName = "/t/a b.txt";
+    form.Form_Unload();
+    MainForm next{platform};  // the next start reads back what was saved
+    ASSERT_TRUE(next.Form_Load());
+    EXPECT_EQ(settings() + next.PortNumber + next.Combo2.text() + next.Combo3.text() + next.Text1.text(),
+              "12\r\n19200\r\n07\r\n/t/a b.txt\r\n0\r\n" "121920007/t/a b.txt");
     files.writeFailure = FileError(FileError::DiskFull, "Cannot write \"x\": No space left on device");
     form.Form_Unload();
     EXPECT_EQ(shownBoxes(), " Settings could not be saved: Cannot write \"x\": No space left on device |File|1");
