@@ -294,10 +294,7 @@ struct FaultMatrix : FormFixtureWith<WatchedPort, FileSystem, ::testing::TestWit
         for (const MessageRecord& r : ui.boxes) out += boxLine(r.text, r.title, r.icon, r.buttons);
         out += form.Label2.caption() + "\n";
         if (form.closing()) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        for (const Frame* f : {&form.Frame1, &form.Frame2, &form.Frame4, &form.Frame5, &form.Frame7, &form.Frame8,
-                               &form.Frame10, &form.Frame12, &form.Frame13, &form.Frame3})
-            out += form.closing() ? "" : f->enabled() ? "1" : "0";
-        out += "\n" + snapshot(op);
+        out += (form.closing() ? "" : frames()) + "\n" + snapshot(op);
         if (op == Verify) port.close();  // the caller's job after a verification
         return out + "\nopen=" + std::to_string(port.isOpen()) + " busy=" + std::to_string(form.busy()) +
                (form.closing() ? " closing" : " bar=" + std::to_string(form.ProgressBar1.value()));

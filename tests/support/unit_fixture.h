@@ -73,17 +73,6 @@ protected:
         }
         return out;
     }
-
-    // Which of the nine frames and Frame3 are enabled, as "1" and "0" in the
-    // order Frame1 Frame2 Frame4 Frame5 Frame7 Frame8 Frame10 Frame12 Frame13 Frame3.
-    std::string frames() const {
-        std::string out;
-        for (const Frame* f : {&form.Frame1, &form.Frame2, &form.Frame4, &form.Frame5, &form.Frame7,
-                               &form.Frame8, &form.Frame10, &form.Frame12, &form.Frame13, &form.Frame3})
-            out += f->enabled() ? '1' : '0';
-        return out;
-    }
-    static constexpr const char* AllEnabled = "1111111111";
 };
 
 // A scripted unit for replies the simulated one does not give: a raw peer
