@@ -146,7 +146,7 @@ void MainForm::dispatch(const std::function<void()>& handler) {
 bool MainForm::requestClose(CloseRequest how) {
     if (how == CloseRequest::User && !closing_ && running_ > 0 && writing_ > 0) {
         const Answer answer =
-            ui.messageBox(ClosingWhileWritingText, AppTitle, Buttons::YesNo, Icon::Exclamation);
+            ui.messageBox(ClosingWhileWritingText, AppTitle, Buttons::YesNo, Icon::Exclamation, Answer::No);
         // A forced close that came while the question was open has decided already.
         if (answer != Answer::Yes && !closing_) return false;
     }

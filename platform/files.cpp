@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstring>
 #include <filesystem>
+#include <system_error>
 
 namespace qv {
 
@@ -36,6 +37,13 @@ FileError fileErrorFromErrno(int err, const std::string& what, const std::string
 bool FileSystem::exists(const std::string& path) {
     struct stat st {};
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+std::string FileSystem::fullPath(const std::string& path) {
+    if (path.empty()) return path;
+    std::error_code ec;
+    const std::filesystem::path full = std::filesystem::absolute(path, ec);
+    return ec ? path : full.lexically_normal().string();
 }
 
 bool FileSystem::canRead(const std::string& path) {

@@ -35,6 +35,10 @@ public:
 
     // True when the file's length can be obtained (a file of length 0 counts).
     virtual bool exists(const std::string& path);
+    // The path made absolute against the current folder (a relative one) and
+    // with "." and ".." steps resolved; the path unchanged when it is empty
+    // or the current folder cannot be told.
+    virtual std::string fullPath(const std::string& path);
     // True when the file can be opened for reading.
     virtual bool canRead(const std::string& path);
     // The file's lines without their line ends (CR LF, LF or a lone CR).

@@ -44,9 +44,10 @@ class Toolkit {
 public:
     virtual ~Toolkit() = default;
 
-    // A modal message box; returns the button pressed.
-    virtual Answer messageBox(const std::string& text, const std::string& title, Buttons buttons,
-                              Icon icon) = 0;
+    // A modal message box; returns the button pressed. Enter in a Yes/No
+    // question gives `defaultAnswer` (the safe answer where Yes would do harm).
+    virtual Answer messageBox(const std::string& text, const std::string& title, Buttons buttons, Icon icon,
+                              Answer defaultAnswer = Answer::Yes) = 0;
 
     // Modal file dialogs. Confirming a file makes its folder the process's
     // current directory (callers rely on a bare name then naming that file).

@@ -14,12 +14,12 @@ namespace {
 constexpr int ReadProgressMax = 180;
 constexpr int ReadLimitSec = 2;
 
-// The value of a JT reply. The reply repeats the index it answers, so
-// the four-digit index of line 1000 puts the value one character later than
-// the 12th, where the three-digit index of every other line puts it.
-double replyValueAfterIndex(const std::string& reply, const std::string& indexField) {
-    const size_t extra = indexField.size() > 3 ? indexField.size() - 3 : 0;
-    return table::replyValue(std::string_view(reply).substr(std::min(extra, reply.size())));
+// The number of a reply to a query for the line with this index field. The
+// reply repeats the index it answers, so the four-digit index of line 1000
+// puts the value one character later than the 12th, where the three-digit
+// index of every other line puts it.
+std::optional<double> replyNumberAfterIndex(const std::string& reply, const std::string& indexField) {
+    return table::replyNumber(reply, indexField.size() > 3 ? indexField.size() - 3 : 0);
 }
 
 }  // namespace
@@ -47,6 +47,17 @@ void MainForm::Command4_Click() {
                 MsgBox(" Unit is not responding or is not a Rarerizeza Rerededo! ", "Communications");
                 return false;
             };
+            // The number of the reply just received; nothing, after telling
+            // the user, when its value is not a number as a whole: a garbled
+            // reply must never become a value of the table.
+            auto number = [this]() -> std::optional<double> {
+                Stat1("Received :" + ReplyBuffer);
+                if (auto value = replyNumberAfterIndex(ReplyBuffer, IndexField)) return value;
+                MsgBox(" The unit's reply for table line " + std::to_string(LineIndex) + " is not a number: \"" +
+                           table::withoutLineEnd(ReplyBuffer) + "\".  Transfer stopped. ",
+                       "Transfer", Buttons::OK, Icon::Exclamation);
+                return std::nullopt;
+            };
             LineIndex = 1;
             for (;;) {
                 // Marks List2 as incomplete until the end marker comes, on
@@ -62,8 +73,12 @@ void MainForm::Command4_Click() {
                     break;
                 }
                 ProgressBar1.setValue(std::min(LineIndex, ProgressBar1.max()));
-                Stat1("Received :" + ReplyBuffer);
-                TempRead = replyValueAfterIndex(ReplyBuffer, IndexField);
+                const std::optional<double> temperature = number();
+                if (!temperature) {
+                    failed = true;
+                    break;
+                }
+                TempRead = *temperature;
                 if (TempRead == table::EndMarkerTemperature) {
                     TableReadStoppedAt = 0;
                     break;
@@ -81,8 +96,12 @@ void MainForm::Command4_Click() {
                     failed = true;
                     break;
                 }
-                Stat1("Received :" + ReplyBuffer);
-                RatioRead = table::replyValue(ReplyBuffer);
+                const std::optional<double> ratio = number();
+                if (!ratio) {
+                    failed = true;
+                    break;
+                }
+                RatioRead = *ratio;
 
                 List2.addItem(table::tableRow(TempRead, RatioRead));
                 ++LineIndex;

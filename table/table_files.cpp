@@ -10,11 +10,13 @@ namespace qv {
 
 namespace table {
 
-std::optional<std::vector<std::string>> readTableFile(MainForm& form) {
+std::optional<std::vector<std::string>> readTableFile(MainForm& form, const std::string& missingText) {
     try {
         return form.files.readLines(form.TableFileName);
     } catch (const FileError& failure) {
-        if (failure.code() == FileError::NotFound || failure.code() == FileError::AccessError)
+        if (failure.code() == FileError::NotFound)
+            form.MsgBox(missingText, "File", Buttons::OK, Icon::Exclamation);
+        else if (failure.code() == FileError::AccessError)
             form.MsgBox(CantFindFile, "File", Buttons::OK, Icon::Exclamation);
         else
             form.MsgBox("Error " + std::to_string(failure.code()) + " reported. ", "File", Buttons::OK,
@@ -47,8 +49,12 @@ void MainForm::Command10_Click() {
     }
     List1.clear();
 
+    // The file is kept by its full path: a file dialog moves the current
+    // folder, after which a bare name would find another file of that name.
+    const std::string fullPath = files.fullPath(TableFileName);
     const std::optional<std::vector<std::string>> lines = table::readTableFile(*this);
     if (!lines) return;
+    TableFileName = fullPath;
 
     bool overLimit = false;
     for (const std::string& line : *lines) {

@@ -1,5 +1,7 @@
 #include "table/table_lines.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "common/numbers.h"
@@ -51,9 +53,43 @@ std::string_view replyValueField(std::string_view reply) {
     return reply.substr(11, 12);
 }
 
-double replyValue(std::string_view reply) { return leadingNumberValue(replyValueField(reply)); }
+
+std::optional<double> replyNumber(std::string_view reply, size_t shift) {
+    std::string_view field = replyValueField(reply.substr(std::min(shift, reply.size())));
+    field = field.substr(0, field.find_first_of("\r\n"));
+    const std::optional<double> value = wholeTextValue(field);
+    if (value && std::isfinite(*value)) return value;
+    return std::nullopt;
+}
+
+bool isSendableField(std::string_view field) {
+    const std::optional<double> value = wholeTextValue(field);
+    return value && std::isfinite(*value) && valueText(*value).size() <= MaxEchoedValueText;
+}
+
+bool rowsShowFile(const std::vector<std::string>& rows, const std::vector<std::string>& fileLines) {
+    std::vector<std::string_view> shown, inFile;
+    size_t tableRows = 0;
+    for (const std::string& row : rows) {
+        if (!isHeaderLine(row)) ++tableRows;
+        if (classifyLine(row) == LineKind::Data) shown.push_back(row);
+    }
+    for (const std::string& line : fileLines)
+        if (classifyLine(line) == LineKind::Data) inFile.push_back(line);
+    if (shown == inFile) return true;
+    const bool loadStoppedAtLimit = tableRows == MaxLoadedTableLines + 1;
+    return loadStoppedAtLimit && shown.size() < inFile.size() &&
+           std::equal(shown.begin(), shown.end(), inFile.begin());
+}
 
 std::optional<double> echoedValue(std::string_view reply) { return leadingNumber(replyValueField(reply)); }
+
+std::string withoutLineEnd(std::string_view text) {
+    std::string out;
+    for (char c : text)
+        if (c != '\r' && c != '\n') out += c;
+    return out;
+}
 
 std::string tableRow(double temperature, double ratio) {
     return signedNumberText(temperature) + " " + signedNumberText(ratio);

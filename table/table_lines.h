@@ -56,12 +56,31 @@ std::string indexField(int lineIndex);
 // The value part of a table reply: the 12 characters from the 12th (fewer
 // when the reply is shorter, empty when it ends before the 12th).
 std::string_view replyValueField(std::string_view reply);
-// The leading-number value of that part (0 when it holds no number).
-double replyValue(std::string_view reply);
+// The number a read reply carries: the value field from the 12th character,
+// `shift` characters later (a four-digit index), cut at its line end, read
+// whole. Nothing when that is not one number as a whole ("1.0#23", "1O", an
+// empty field) or is beyond a double's range: such a reply was garbled on
+// the way or cut short.
+std::optional<double> replyNumber(std::string_view reply, size_t shift = 0);
 // The number that part holds as a write's echo carries it: nothing when it
 // holds none ("*0001" CR LF, "*0001JT001=abc", a reply that ends before the
 // 12th character), so that such an echo never confirms a value.
 std::optional<double> echoedValue(std::string_view reply);
+
+// The characters of a value's text the unit echoes back: a value whose text
+// is longer can never be confirmed.
+constexpr size_t MaxEchoedValueText = 12;
+// A field of a data line the unit can be sent and can confirm: one number as
+// a whole, within a double's range, whose value text fits the echo.
+bool isSendableField(std::string_view field);
+
+// Whether the rows of List1 still show the file's table: its data lines
+// (neither header nor blank lines) are the data rows of the list, or, where
+// the load stopped at its limit, the list's data rows are the first of them.
+bool rowsShowFile(const std::vector<std::string>& rows, const std::vector<std::string>& fileLines);
+
+// A reply's text without its CR and LF characters, as a message quotes it.
+std::string withoutLineEnd(std::string_view text);
 
 // A row of the table read from the unit: " 20  1.0123", "-40  .9876".
 std::string tableRow(double temperature, double ratio);

@@ -14,9 +14,10 @@ inline const std::string TransferComplete =
     "           Transfer Complete.                           ";
 
 // The lines of the current table file (TableFileName). When it cannot be
-// opened or read, tells the user and gives nothing: a missing file or a path
-// or access error gets " Can't find selected file. Please verify... ", any
-// other failure "Error <code> reported. "; both exclamation, titled "File".
-std::optional<std::vector<std::string>> readTableFile(MainForm& form);
+// opened or read, tells the user and gives nothing: a missing file gets
+// `missingText`, a path or access error " Can't find selected file. Please
+// verify... ", any other failure "Error <code> reported. "; all with the
+// exclamation icon, titled "File".
+std::optional<std::vector<std::string>> readTableFile(MainForm& form, const std::string& missingText = CantFindFile);
 
 }  // namespace qv::table

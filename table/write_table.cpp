@@ -1,7 +1,6 @@
 // "Save Table to Unit": checks every line of the table file, checks the
 // unit's barometric mode, then writes each line and compares every echo.
 #include <algorithm>
-#include <cmath>
 
 #include "app/main_form.h"
 #include "common/numbers.h"
@@ -17,20 +16,13 @@ constexpr int WriteLimitSec = 2;
 
 const std::string TooManyLines = " Table has more than 999 lines.  Transfer aborted. ";
 
-// A field the unit can be sent: it reads whole as a number within a double's
-// range (a larger one could only go out as some other number).
-bool isSendableNumber(const std::string& field) {
-    const std::optional<double> value = wholeTextValue(field);
-    return value && std::isfinite(*value);
-}
+const std::string NoTableFromFile = " No Table from File to transfer. ";
+const std::string MissingSinceLoaded =
+    " was moved or deleted since it was loaded.  Load a table file again before saving it to the unit. ";
+const std::string ChangedSinceLoaded =
+    " has changed since it was loaded.  Load it again before saving it to the unit. ";
 
-// A reply's text without its CR and LF characters.
-std::string withoutLineEnd(std::string_view text) {
-    std::string out;
-    for (char c : text)
-        if (c != '\r' && c != '\n') out += c;
-    return out;
-}
+bool isDataLine(const std::string& line) { return table::classifyLine(line) == table::LineKind::Data; }
 
 }  // namespace
 
@@ -40,45 +32,75 @@ void MainForm::Command1_Click() {
     VerifyCommunication();
 
     if (CommOK == 1 && List1.listCount() == 0) {
-        MsgBox(" No Table from File to transfer. ", "Info", Buttons::OK, Icon::Exclamation);
+        MsgBox(NoTableFromFile, "Info", Buttons::OK, Icon::Exclamation);
         CommOK = 0;
     }
 
-    // Check pass: every data line must be well formed before anything is sent.
+    // Check pass: the file must still hold the table List1 shows, and every
+    // line of it must be one the unit can take and confirm, before anything
+    // is sent. The write pass then sends the very lines checked here.
+    std::vector<std::string> lines;
     if (CommOK == 1) {
-        const std::optional<std::vector<std::string>> lines = table::readTableFile(*this);
-        if (!lines) {
+        if (auto read = table::readTableFile(*this, " The table file " + TableFileName + MissingSinceLoaded))
+            lines = std::move(*read);
+        else
             CommOK = 0;
-        } else {
-            int physicalLine = 0;
-            int dataLines = 0;
-            bool invalid = false;
-            bool tooMany = false;
-            for (const std::string& line : *lines) {
-                ui.doEvents();
-                LineBuffer = line;
-                ++physicalLine;
-                if (table::classifyLine(LineBuffer) != table::LineKind::Data) continue;
-                if (!table::isWellFormedDataLine(LineBuffer)) {
-                    invalid = true;
-                    break;
-                }
-                if (++dataLines > table::MaxLineIndex) {
-                    tooMany = true;
-                    break;
-                }
-            }
-            if (invalid) {
-                CommOK = 0;
-                MsgBox(" Invalid table entry, line " + signedNumberText(physicalLine) +
-                           ".  Transfer aborted.",
-                       "Error", Buttons::OK, Icon::Exclamation);
-            } else if (tooMany) {
-                CommOK = 0;
-                MsgBox(TooManyLines, "Error", Buttons::OK, Icon::Exclamation);
-            }
-            Stat1("");
+    }
+    if (CommOK == 1) {
+        if (!table::rowsShowFile(List1.items(), lines)) {
+            MsgBox(" The table file " + TableFileName + ChangedSinceLoaded, "File", Buttons::OK, Icon::Exclamation);
+            CommOK = 0;
+        } else if (std::none_of(lines.begin(), lines.end(), isDataLine)) {
+            // Only comment and blank lines: there is nothing to transfer.
+            MsgBox(NoTableFromFile, "Info", Buttons::OK, Icon::Exclamation);
+            CommOK = 0;
         }
+    }
+    if (CommOK == 1) {
+        int physicalLine = 0;
+        int dataLines = 0;
+        bool invalid = false;
+        bool tooMany = false;
+        for (const std::string& line : lines) {
+            ui.doEvents();
+            LineBuffer = line;
+            ++physicalLine;
+            if (!isDataLine(LineBuffer)) continue;
+            if (!table::isWellFormedDataLine(LineBuffer)) {
+                invalid = true;
+                break;
+            }
+            if (++dataLines > table::MaxLineIndex) {
+                tooMany = true;
+                break;
+            }
+        }
+        if (invalid) {
+            CommOK = 0;
+            MsgBox(" Invalid table entry, line " + signedNumberText(physicalLine) + ".  Transfer aborted.", "Error",
+                   Buttons::OK, Icon::Exclamation);
+        } else if (tooMany) {
+            CommOK = 0;
+            MsgBox(TooManyLines, "Error", Buttons::OK, Icon::Exclamation);
+        }
+        // Both fields of every data line must be numbers whose text the unit
+        // can echo back; the messages name the data line as the write would.
+        int lineIndex = 0;
+        for (size_t i = 0; CommOK == 1 && i < lines.size(); ++i) {
+            if (!isDataLine(lines[i])) continue;
+            ++lineIndex;
+            const table::DataFields fields = table::splitDataLine(lines[i]);
+            const char* bad = !table::isSendableField(fields.temperature) ? "temperature"
+                              : !table::isSendableField(fields.ratio)     ? "ratio"
+                                                                          : nullptr;
+            if (bad) {
+                MsgBox(std::string(" Non-numeric ") + bad + " value detected, line " + signedNumberText(lineIndex) +
+                           ".  Transfer aborted.",
+                       "Error");
+                CommOK = 0;
+            }
+        }
+        Stat1("");
     }
 
     try {
@@ -102,8 +124,8 @@ void MainForm::Command1_Click() {
             Stat1("");
         }
 
-        // Write pass: the lines are read from the file again and each value
-        // written is read back and compared with what was sent.
+        // Write pass: the lines checked above, each value written read back
+        // and compared with what was sent.
         if (CommOK == 1) {
             WritingToUnit writing(*this);
             List2.clear();
@@ -111,12 +133,6 @@ void MainForm::Command1_Click() {
             ProgressBar1.setValue(0);
             ui.doEvents();
             Stat1("Transfering table...");
-
-            std::vector<std::string> lines;
-            if (auto read = table::readTableFile(*this))
-                lines = std::move(*read);
-            else
-                CommOK = 0;
 
             const std::string enable = "*" + UnitID + "00EW";
             // Sends one write, and checks that the unit echoes the value sent.
@@ -136,7 +152,7 @@ void MainForm::Command1_Click() {
                 returned = echoed.value_or(0.0);
                 if (!echoed || returned != sent) {
                     const std::string shown =
-                        echoed ? signedNumberText(returned) : withoutLineEnd(table::replyValueField(ReplyBuffer));
+                        echoed ? signedNumberText(returned) : table::withoutLineEnd(table::replyValueField(ReplyBuffer));
                     MsgBox(" Value returned (" + shown + ") does not match value sent! (" + signedNumberText(sent) +
                                "), can't continue... ",
                            "Error");
@@ -149,33 +165,11 @@ void MainForm::Command1_Click() {
             for (size_t i = 0; CommOK == 1 && i < lines.size(); ++i) {
                 ui.doEvents();
                 LineBuffer = lines[i];
-                if (table::isHeaderLine(LineBuffer)) continue;
-                if (table::trimLeadingBlanks(LineBuffer).empty()) continue;
-                // The file may have grown since the check pass.
-                if (LineIndex > table::MaxLineIndex) {
-                    MsgBox(TooManyLines, "Error", Buttons::OK, Icon::Exclamation);
-                    CommOK = 0;
-                    break;
-                }
+                if (!isDataLine(LineBuffer)) continue;
                 ProgressBar1.setValue(std::min(LineIndex, ProgressBar1.max()));
                 IndexField = table::indexField(LineIndex);
-
-                table::DataFields fields = table::splitDataLine(LineBuffer);
-                if (!isSendableNumber(fields.temperature)) {
-                    MsgBox(" Non-numeric temperature value detected, line " +
-                               signedNumberText(LineIndex) + ".  Transfer aborted.",
-                           "Error");
-                    CommOK = 0;
-                    break;
-                }
+                const table::DataFields fields = table::splitDataLine(LineBuffer);
                 TempSent = leadingNumberValue(fields.temperature);
-                if (!isSendableNumber(fields.ratio)) {
-                    MsgBox(" Non-numeric ratio value detected, line " + signedNumberText(LineIndex) +
-                               ".  Transfer aborted.",
-                           "Error");
-                    CommOK = 0;
-                    break;
-                }
                 RatioSent = leadingNumberValue(fields.ratio);
 
                 if (!writeValue("JT", TempSent, TempRead) || !writeValue("JR", RatioSent, RatioRead)) {

@@ -140,9 +140,13 @@ std::vector<Row> allRows() {
         {Write, {"Garbled", Garbled}, {NotConfirmed, {" Value retuned is different than value set. ", "Info"},
          NotConfirmed}, Writing, "2,30,28.5"},
         {Baro, {"Garbled", Garbled}, {CantWrite}, Baroing, "0"},
-        // No end marker is ever recognised: the read stops at the last index.
-        {GetTable, {"Garbled", Garbled}, {ex(" Table has more than 999 lines. Transfer stopped. ", "Transfer")}, "",
-         "rows=999 stopped=1000"},
+        // A value that is no number stops the read at its line; the rows before stay.
+        {GetTable, {"Garbled", Garbled}, {ex(" The unit's reply for table line 1 is not a number: \"*0001JT001==$ \".  "
+         "Transfer stopped. ", "Transfer")}, "", "rows=0 stopped=1"},
+        {GetTable, at("GarbledAtThirdJR", "JR003", Garbled), {ex(" The unit's reply for table line 3 is not a number: "
+         "\"*0001JR003=!\".  Transfer stopped. ", "Transfer")}, "", "rows=2 stopped=3"},
+        {GetTable, at("ShortAtSecondJT", "JT002", Short), {ex(" The unit's reply for table line 2 is not a number: "
+         "\"*0001\".  Transfer stopped. ", "Transfer")}, "", "rows=1 stopped=2"},
         {SaveTable, {"Garbled", Garbled}, {NotBaro}, Aborted, "|list2=1"},
         // Replies of "*0001" CR LF from the start.
         {Detect, {"ShortReply", Short}, {NotDetected}, "", "30|2|28.5"},
@@ -183,17 +187,29 @@ std::vector<Row> allRows() {
     };
     std::string lines1000, comments6;
     for (int i = 0; i < 1000; ++i) lines1000 += "1 2\r\n", comments6 += i < 6 ? "*\r\n" : "";
-    write("FileGrownSinceLoading", "1 2\r\n", Complete, "1:2 3:4 5:6|list2=0 bar=1", "1 2\r\n3 4\r\n5 6\r\n");
-    write("CommentsOnlyWriteNothing", "1 2\r\n", Complete, "|list2=0 bar=0", "* only a comment\r\n\r\n   \r\n");
+    // The file must still hold what List1 shows, and hold a table at all.
+    const Box changed = ex(" The table file */table.txt has changed since it was loaded.  Load it again before saving it "
+                           "to the unit. ", "File");
+    write("FileGrownSinceLoading", "1 2\r\n", changed, "|list2=1 bar=0", "1 2\r\n3 4\r\n5 6\r\n");
+    write("FileEditedSinceLoading", "*\r\n1 2\r\n", changed, "|list2=1 bar=0", "*\r\n1 3\r\n");
+    write("CommentsOnlySinceLoading", "1 2\r\n", changed, "|list2=1 bar=0", "* only a comment\r\n\r\n   \r\n");
+    write("BlankLinesOnly", "* only a comment\r\n\r\n   \r\n", ex(" No Table from File to transfer. ", "Info"),
+          "|list2=1 bar=0");
+    write("HeaderEditedSinceLoading", "* a\r\n1 2\r\n", Complete, "1:2|list2=0 bar=1", "* b\r\n\r\n1 2\r\n");
     write("EchoEqualInValue", "20 20\r\n", Complete, "20:20|list2=0 bar=1", "", "20.000");
     write("NoTableLoaded", "", ex(" No Table from File to transfer. ", "Info"), "|list2=1 bar=0");
-    write("TableFileGone", "20 1.0\r\n", ex(" Can't find selected file. Please verify... ", "File"), "|list2=1 bar=0", "-");
+    write("TableFileGone", "20 1.0\r\n", ex(" The table file */table.txt was moved or deleted since it was loaded.  Load a "
+          "table file again before saving it to the unit. ", "File"), "|list2=1 bar=0", "-");
     write("Over999Lines", lines1000, ex(" Table has more than 999 lines.  Transfer aborted. ", "Error"), "|list2=1 bar=0");
     write("MalformedLine7", comments6 + "12\r\n20 1.0\r\n", ex(" Invalid table entry, line  7.  Transfer aborted.", "Error"),
           "|list2=1 bar=0");
-    write("TemperatureLine2", "*\r\n*\r\n*\r\n\r\n20 1.0\r\nabc 1.0\r\n", notNumber("temperature", 2), "20:1|list2=0 bar=2");
-    write("RatioOfDataLine1", "* x\r\n3 x1\r\n", notNumber("ratio", 1), "|list2=0 bar=1");
-    write("TemperatureBeyondADouble", "1E400 1.0\r\n", notNumber("temperature", 1), "|list2=0 bar=1");
+    // A field that is no number, or whose text the unit could not echo back
+    // whole, stops the write before anything is sent.
+    write("TemperatureLine2", "*\r\n*\r\n*\r\n\r\n20 1.0\r\nabc 1.0\r\n", notNumber("temperature", 2), "|list2=1 bar=0");
+    write("RatioOfDataLine1", "* x\r\n3 x1\r\n", notNumber("ratio", 1), "|list2=1 bar=0");
+    write("TemperatureBeyondADouble", "1E400 1.0\r\n", notNumber("temperature", 1), "|list2=1 bar=0");
+    write("TemperatureTooLongToEcho", "1 1\r\n99999999999999999999 1.0\r\n", notNumber("temperature", 2), "|list2=1 bar=0");
+    write("RatioTooLongToEcho", "1 1.01234567891\r\n", notNumber("ratio", 1), "|list2=1 bar=0");
     write("EchoThatDiffers", "1.0123 1.01234\r\n5 6\r\n", differs(" 1.0123", " 1.01234"), "1.0123:1.01234|list2=0 bar=1",
           "", "1.0123");
     // An echo without a number confirms nothing, not even a 0.

@@ -18,6 +18,21 @@ TEST(TableLineRules, DataLinesNeedOneRunOfBlanksAndThreeTo25Characters) {
     EXPECT_EQ(table::replyValueField("*0001JT001=1.01234567890123"), "1.0123456789");
     EXPECT_EQ(table::replyValueField("*0001JT001"), "");
     EXPECT_EQ(table::shownFileName("/x/" + std::string(130, 'b')), std::string(100, 'b'));
+    // A read reply's value counts only when it is one number as a whole.
+    for (const auto& [reply, value] : std::vector<std::pair<std::string, std::optional<double>>>{
+             {"*0001JR003=1.0123\r\n", 1.0123}, {"*0001JT005= 9999.0\r\n", 9999}, {"*0001JR003=1.0#23\r\n", {}},
+             {"*0001JT004=1O\r\n", {}}, {"*0001\r\n", {}}, {"*0001JT004=1E400\r\n", {}}})
+        EXPECT_EQ(table::replyNumber(reply), value) << reply;
+    EXPECT_EQ(table::replyNumber("*0001JT1000=9999\r\n", 1), 9999);
+    // List1 shows the file while their data lines agree, or while the load
+    // stopped at its limit of 182 table lines and shows the first of them.
+    std::vector<std::string> file{"* h", "1 2", "", "3 4"}, shown182(181, "1 1");
+    EXPECT_TRUE(table::rowsShowFile({"1 2", "", "3 4"}, file) && table::rowsShowFile(file, {"1 2", "3 4"}));
+    EXPECT_FALSE(table::rowsShowFile({"1 2"}, file) || table::rowsShowFile({"1 2", "3 5"}, file));
+    std::vector<std::string> longer = shown182;
+    shown182.push_back(""), longer.insert(longer.end(), {"", "5 5"});
+    EXPECT_TRUE(table::rowsShowFile(shown182, longer));
+    EXPECT_FALSE(table::rowsShowFile(std::vector<std::string>(shown182.begin(), shown182.end() - 1), longer));
 }
 
 // Reads fail with a device error while `failing` is set. (Saves onto a disk
@@ -89,7 +104,8 @@ TEST_P(TableFile, EndsAsTheStepsSay) {
                                         : c.steps.find('r') == std::string::npos ? c.content : "");
     EXPECT_EQ(form.Label2.caption(), c.status);
     const std::string focus = ui.focused == &form.Command10 ? "1" : "0";
-    if (!c.chosen.empty()) { EXPECT_EQ(form.TableFileName + "|" + form.Text1.text() + "|" + focus, c.chosen); }
+    const std::string chosen = form.TableFileName + "|" + form.Text1.text() + "|" + focus;
+    if (!c.chosen.empty()) { EXPECT_EQ(::fnmatch(c.chosen.c_str(), chosen.c_str(), FNM_NOESCAPE), 0) << chosen; }
     EXPECT_TRUE(form.Frame13.enabled() && form.Frame4.enabled());
     if (ui.dialogLog.empty()) return;
     const auto& s = ui.dialogLog[0].settings;
@@ -142,12 +158,13 @@ INSTANTIATE_TEST_SUITE_P(Files, TableFile, ::testing::Values(
     Steps{"", "t.txt", "uknw", Cut, "1:old/old", ""},
     Steps{"", "t.txt", "ukdyw", Cut, "1:old/old", Saved, true},
     // Choosing a file shows the name after the last separator, which a load
-    // then finds in the folder chosen; a cancelled choice keeps the name.
+    // then finds in the folder chosen and keeps by its full path; a cancelled
+    // choice keeps the name.
     // Enter in the name box takes the name and moves the focus on, unless the
     // name is empty. Either way the list is cleared.
     Steps{"", "C:\\tables\\prr.txt", "oC", "", "0", "", false, "C:\\tables\\prr.txt|prr.txt|0"},
-    Steps{"*h\r\n5 1.5\r\n", "folder/prr.txt", "OCl", "", "1:5 1.5/5 1.5", Read, false, "prr.txt|prr.txt|0"},
-    Steps{"*h\r\n5 1.5\r\n", "folder/prr.txt", "OClcC", "", "0", Read, false, "prr.txt|prr.txt|0"},
+    Steps{"*h\r\n5 1.5\r\n", "folder/prr.txt", "OCl", "", "1:5 1.5/5 1.5", Read, false, "/*/folder/prr.txt|prr.txt|0"},
+    Steps{"*h\r\n5 1.5\r\n", "folder/prr.txt", "OClcC", "", "0", Read, false, "/*/folder/prr.txt|prr.txt|0"},
     Steps{"", "", "e", "", "0", "", false, "||0"},
     Steps{"", "t.txt", "e", "", "0", "", false, "t.txt|t.txt|1"}));
 

@@ -39,6 +39,19 @@ TEST_F(TableTransfer, WriteSendsShortestValuesAndTheReadTakesThemBackLineByLine)
     EXPECT_EQ(form.List2.items(), (Lines{" 20.5  1", " 5  .9876", "-40  1.0123", " 2  1.0123456789"}));
     EXPECT_EQ((std::pair{bar, form.ProgressBar1.max()}), (std::pair{5, 180}));
 
+    // A table loaded by a bare name is written from that file, also after a
+    // save into another folder holding a file of the same name.
+    std::filesystem::create_directories(dir.file("A")), std::filesystem::create_directories(dir.file("B"));
+    dir.write("A/t.txt", "7 1.5\r\n"), dir.write("B/t.txt", "8 2.5\r\n");
+    const std::filesystem::path cwd = std::filesystem::current_path();
+    std::filesystem::current_path(dir.file("A"));
+    form.Text1.setText("t.txt"), form.Command10_Click();
+    ui.confirmNextDialog(dir.file("B/t.txt")), ui.answerNextQuestion(Answer::Yes), form.Command2_Click();
+    form.Command1_Click();
+    std::filesystem::current_path(cwd);
+    EXPECT_EQ(form.TableFileName, dir.file("A/t.txt"));
+    EXPECT_EQ(stored().table.front(), (sim::TableLine{"7", "1.5"}));
+
     // The longest table the write takes reads back whole; its end marker is
     // asked for as line 1000.
     std::string lines999;

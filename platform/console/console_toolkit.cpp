@@ -57,8 +57,8 @@ std::string ConsoleToolkit::programFolder() {
 // Table files are named on the command line; a dialog never opens.
 std::string ConsoleToolkit::tableFolder() { return programFolder(); }
 
-Answer ConsoleToolkit::messageBox(const std::string& text, const std::string& title, Buttons buttons,
-                                  Icon icon) {
+Answer ConsoleToolkit::messageBox(const std::string& text, const std::string& title, Buttons buttons, Icon icon,
+                                  Answer /*defaultAnswer*/) {
     Answer answer = Answer::OK;
     std::string shown = title + ": " + text;
     if (shown.empty() || shown.back() != '\n') shown += '\n';

@@ -40,8 +40,8 @@ public:
     ConsoleToolkit(const ConsoleToolkit&) = delete;
     ConsoleToolkit& operator=(const ConsoleToolkit&) = delete;
 
-    Answer messageBox(const std::string& text, const std::string& title, Buttons buttons,
-                      Icon icon) override;
+    Answer messageBox(const std::string& text, const std::string& title, Buttons buttons, Icon icon,
+                      Answer defaultAnswer = Answer::Yes) override;
     void beep() override {}
     void doEvents() override {}
     void setFocus(Control& control) override { focus_ = &control; }

@@ -6,8 +6,8 @@ namespace qv {
 
 HeadlessToolkit::HeadlessToolkit(std::string programFolder) : folder(std::move(programFolder)) {}
 
-Answer HeadlessToolkit::messageBox(const std::string& text, const std::string& title,
-                                   Buttons buttons, Icon icon) {
+Answer HeadlessToolkit::messageBox(const std::string& text, const std::string& title, Buttons buttons, Icon icon,
+                                   Answer /*defaultAnswer*/) {
     MessageRecord rec{text, title, buttons, icon, Answer::OK};
     if (buttons == Buttons::YesNo) {
         if (questions.empty()) throw ScriptError("unexpected question: \"" + text + "\" (" + title + ")");

@@ -28,8 +28,8 @@ class HeadlessToolkit : public Toolkit {
 public:
     explicit HeadlessToolkit(std::string programFolder = {});
 
-    Answer messageBox(const std::string& text, const std::string& title, Buttons buttons,
-                      Icon icon) override;
+    Answer messageBox(const std::string& text, const std::string& title, Buttons buttons, Icon icon,
+                      Answer defaultAnswer = Answer::Yes) override;
     void beep() override { ++beeps; }
     void doEvents() override;
     void setFocus(Control& control) override { focused = &control; }

@@ -655,7 +655,13 @@ void MainWindow::closeOnSignals(TerminationSignals& notices) {
 
 void MainWindow::closeWithoutAsking() {
     forcedClose_ = true;
-    close();
+    // The form is told at once rather than through close(): while the window
+    // is inside its own close handling (the question whether to close during
+    // a write is open), Qt drops a second close.
+    if (form_.requestClose(CloseRequest::Forced))
+        QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);
+    else
+        form_.setDeferredClose([this] { QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection); });
     // A message box or file dialog still open would hold the running operation
     // where it is; dismissed, the operation goes on to its next wait and stops.
     for (QWidget* w : QApplication::topLevelWidgets())

@@ -104,15 +104,15 @@ QStringList qtNameFilters(const std::string& filter) {
 
 QWidget* QtToolkit::parentWidget() const { return window_; }
 
-Answer QtToolkit::messageBox(const std::string& text, const std::string& title, Buttons buttons,
-                             Icon icon) {
+Answer QtToolkit::messageBox(const std::string& text, const std::string& title, Buttons buttons, Icon icon,
+                             Answer defaultAnswer) {
     QMessageBox box(qtIcon(icon), fromUtf8(title), fromUtf8(text),
                     buttons == Buttons::YesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok,
                     parentWidget());
     box.setTextFormat(Qt::PlainText);
     box.setWindowModality(Qt::ApplicationModal);
     if (buttons == Buttons::YesNo) {
-        box.setDefaultButton(QMessageBox::Yes);
+        box.setDefaultButton(defaultAnswer == Answer::No ? QMessageBox::No : QMessageBox::Yes);
         box.setEscapeButton(QMessageBox::No);
     } else {
         box.setEscapeButton(QMessageBox::Ok);

@@ -28,8 +28,8 @@ public:
     // The window the boxes and dialogs belong to and whose focus is mapped.
     void attach(MainWindow* window) { window_ = window; }
 
-    Answer messageBox(const std::string& text, const std::string& title, Buttons buttons,
-                      Icon icon) override;
+    Answer messageBox(const std::string& text, const std::string& title, Buttons buttons, Icon icon,
+                      Answer defaultAnswer = Answer::Yes) override;
     void beep() override;
     void doEvents() override;
     void setFocus(Control& control) override;

@@ -356,22 +356,42 @@ TEST(QtTableFolder, PortableCopyUsesItsOwnFolderAnInstalledOneTheUsersDocuments)
     if (hadConfig) qputenv("XDG_CONFIG_HOME", savedConfig);
 }
 
-// A termination signal while the rows are sent closes the window without a
-// question; the write stops short (the unit starts with an empty table).
-TEST_F(QtWindow, TerminationSignalDuringATableWriteClosesWithoutAsking) {
+// Closing while the rows are sent (the unit starts with an empty table): a
+// termination signal closes the window without a question, also while the
+// user's own close question is open; Return at that question answers No, and
+// the write goes on. The settings file is written whenever the window goes.
+struct CloseCase { const char* name; bool userCloses; bool signalAtQuestion; bool closes; };
+class CloseDuringWrite : public QtWindow, public ::testing::WithParamInterface<CloseCase> {};
+
+TEST_P(CloseDuringWrite, AsksOnlyTheUserAndWritesTheSettingsWhenTheWindowGoes) {
+    const CloseCase& c = GetParam();
     cfg.table.clear();
     detectUnit();
     program.closeOnTerminationSignals();
-    QTimer watch;  // raises the signal once the third row is on its way
+    QTimer watch;  // closes once the third row is on its way
     const std::string third = "Sending: *0100EW*0100JT003";
-    watch.callOnTimeout([&] { if (form.Label2.caption().starts_with(third)) watch.stop(), ::raise(SIGTERM); });
+    watch.callOnTimeout([&] {
+        if (form.Label2.caption().starts_with(third)) watch.stop(), c.userCloses ? void(window.close()) : void(::raise(SIGTERM));
+    });
     watch.start(0);
+    if (c.userCloses)
+        modalActions.push_back([&](QWidget* question) {
+            c.signalAtQuestion ? void(::raise(SIGTERM)) : QTest::keyClick(question, Qt::Key_Return);
+        });
     std::string rows;
     for (int i = 1; i <= 30; ++i) rows += std::to_string(i) + " 1.5\r\n";
-    sendTable("table.txt", rows);  // any question fails the test
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !window.isVisible(); }, 2000));
-    EXPECT_LT(stored().table.size(), 30u);
+    sendTable("table.txt", rows);  // any other question fails the test
+    EXPECT_EQ(QTest::qWaitFor([&] { return !window.isVisible(); }, 2000), c.closes);
+    EXPECT_EQ(stored().table.size() < 30u, c.closes);  // the write stopped short
+    std::ifstream settings(folder + "/" + SettingsFileName);
+    std::string port;
+    std::getline(settings, port);
+    EXPECT_EQ(port, c.closes ? form.Combo1.text() + "\r" : "1\r");
 }
+
+INSTANTIATE_TEST_SUITE_P(Closing, CloseDuringWrite, ::testing::Values(
+    CloseCase{"Signal", false, false, true}, CloseCase{"ReturnAtTheQuestion", true, false, false},
+    CloseCase{"SignalAtTheQuestion", true, true, true}), [](const auto& info) { return std::string(info.param.name); });
 
 // Under a locale with a decimal comma the values read with "." as their point
 // and with no grouping separator, as the unit and the table files write them.
