@@ -5,7 +5,7 @@
 # layer's interfaces with the POSIX backends: everything but a real window.
 set(QUORVEL_CORE_SOURCES
   app/main_form.cpp app/settings.cpp
-  link/link.cpp
+  link/link.cpp link/reply_lines.cpp
   config/baro_mode.cpp config/config_lines.cpp config/detect.cpp config/read_values.cpp
   config/write_values.cpp
   table/read_table.cpp table/table_files.cpp table/table_lines.cpp table/write_table.cpp

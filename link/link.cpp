@@ -2,9 +2,11 @@
 // opens every operation.
 #include <algorithm>
 #include <cmath>
+#include <string_view>
 
 #include "app/main_form.h"
 #include "common/numbers.h"
+#include "link/reply_lines.h"
 
 namespace qv {
 
@@ -40,6 +42,14 @@ void MainForm::Stat1(const std::string& b) { Label2.setCaption(b); }
 
 void MainForm::SendReceive(const std::string& OutputString, int Sec) {
     if (closing_) throw WindowClosing{};
+    // Whatever waits before the command goes out cannot be its reply: it is
+    // the late reply to an earlier command (one that came after its exchange
+    // timed out), so it is read and thrown away, line by line.
+    const std::string waiting = MSComm1.readAvailable();
+    for (size_t start = 0, end; start < waiting.size(); start = end) {
+        end = std::min(waiting.find('\n', start), waiting.size() - 1) + 1;
+        MSComm1.lateReplyDropped(waiting.substr(start, end - start));
+    }
     MSComm1.write(OutputString + "\r\n");
     const double deadline = clock.seconds() + Sec;
     ReplyBuffer.clear();
@@ -50,6 +60,16 @@ void MainForm::SendReceive(const std::string& OutputString, int Sec) {
             throw WindowClosing{};
         }
         ReplyBuffer += MSComm1.readAvailable();
+        // A whole line at the start that names another command answers an
+        // earlier one and came late: it is dropped, and the wait goes on with
+        // what follows it. The first line that may answer this command ends
+        // the search, and the lines after it are kept as they came.
+        for (size_t lf = ReplyBuffer.find('\n');
+             lf != std::string::npos && !link::answersCommand(OutputString, std::string_view(ReplyBuffer).substr(0, lf));
+             lf = ReplyBuffer.find('\n')) {
+            MSComm1.lateReplyDropped(ReplyBuffer.substr(0, lf + 1));
+            ReplyBuffer.erase(0, lf + 1);
+        }
         if (!ReplyBuffer.empty() && ReplyBuffer.back() == '\n') return;
         const double now = clock.seconds();
         if (now > deadline) break;

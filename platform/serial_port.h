@@ -76,6 +76,12 @@ public:
     // nothing to do then; a tracing port notes it (the port itself cannot
     // tell a time-out from a slow reply).
     virtual void replyTimedOut(int /*sec*/) {}
+    // Told by the command exchange of each received line it threw away as
+    // the late reply to an earlier command: a line that names another
+    // command, or input that was waiting before the command went out (its
+    // last piece perhaps without a line end). A port has nothing to do then;
+    // a tracing port notes it.
+    virtual void lateReplyDropped(const std::string& /*line*/) {}
 };
 
 }  // namespace qv

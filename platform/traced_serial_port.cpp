@@ -177,4 +177,16 @@ void TracedSerialPort::replyTimedOut(int sec) {
     note("time-out", text);
 }
 
+void TracedSerialPort::lateReplyDropped(const std::string& line) {
+    inner_.lateReplyDropped(line);
+    if (line.empty() || line.back() == '\n') {
+        note("late", escapedWireText(line));
+        return;
+    }
+    // Characters without their line end are still pending here: they are
+    // noted once, as dropped, and left out of the next "recv" line.
+    if (pending_.ends_with(line)) pending_.erase(pending_.size() - line.size());
+    note("late", escapedWireText(line) + " (no line end)");
+}
+
 }  // namespace qv

@@ -7,21 +7,35 @@
 // Received characters are collected and noted as one "recv" line each time
 // an LF arrives, however many reads the reply took. The command exchange
 // tells the port of a time-out (SerialPort::replyTimedOut), which is noted
-// with whatever had come without a line end. A SerialError from the wrapped
-// port is noted as a "failure" and thrown on unchanged. Opening and closing
-// the port are noted too.
+// with whatever had come without a line end. It also tells the port of each
+// received line it dropped as the late reply to an earlier command
+// (SerialPort::lateReplyDropped), noted as "late" with the line: a line that
+// had its LF was noted as "recv" when it came, so "late" names that line
+// again to say it was thrown away; characters without a line end that were
+// waiting before a command went out are noted only as "late" (with "(no
+// line end)") and are not carried into the next "recv" line. A SerialError
+// from the wrapped port is noted as a "failure" and thrown on unchanged.
+// Opening and closing the port are noted too.
 //
 // A trace line is: local date and time to the millisecond, the port, the
 // event and its text, for example
 //   2024-03-04 14:05:09.125 COM3 sent *0100VR\r\n
 //   2024-03-04 14:05:09.160 COM3 recv *0001VR=P1.1.0\r\n
 //   2024-03-04 14:05:11.171 COM3 time-out no reply line within 2 s
-// Events: open (with the line settings), sent, recv, time-out, failure,
-// close. Bytes outside printable ASCII are escaped as \r, \n or \xHH, and a
-// backslash as \\. Each line goes to the file in one append and is not held
-// back, so several programs may append to one file and a trace cut short by
-// a crash ends with the last exchange. A failure to write the trace is
-// ignored: the trace never changes what the program does.
+// and a JH reply that came after its 3-second limit, while the program
+// waited for the reply to JP:
+//   2024-03-04 14:05:13.001 COM3 sent *0100JH\r\n
+//   2024-03-04 14:05:16.004 COM3 time-out no reply line within 3 s
+//   2024-03-04 14:05:16.005 COM3 sent *0100JP\r\n
+//   2024-03-04 14:05:16.503 COM3 recv *0001JH=25\r\n
+//   2024-03-04 14:05:16.503 COM3 recv *0001JP=1\r\n
+//   2024-03-04 14:05:16.503 COM3 late *0001JH=25\r\n
+// Events: open (with the line settings), sent, recv, late, time-out,
+// failure, close. Bytes outside printable ASCII are escaped as \r, \n or
+// \xHH, and a backslash as \\. Each line goes to the file in one append and
+// is not held back, so several programs may append to one file and a trace
+// cut short by a crash ends with the last exchange. A failure to write the
+// trace is ignored: the trace never changes what the program does.
 #pragma once
 
 #include <string>
@@ -70,6 +84,7 @@ public:
     std::string readAvailable() override;
     bool waitReadable(int timeoutMs) override;
     void replyTimedOut(int sec) override;
+    void lateReplyDropped(const std::string& line) override;
     std::string otherUsers() const override { return inner_.otherUsers(); }
 
 private:

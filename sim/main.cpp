@@ -38,6 +38,8 @@ Options:
   --table FILE        load the table from a table file (header lines start with *)
   --empty-table       start with no table lines
   --delay SEC         seconds before each reply (default 0)
+  --slow MNEMONIC SEC delay only the replies to that command (e.g. JH) by SEC
+                      seconds more; later replies still wait behind them
   --no-pace           answer at once instead of at the line speed
 Faults:
   --silent            never answer
@@ -107,7 +109,10 @@ int main(int argc, char** argv) {
             }
         } else if (a == "--empty-table") cfg.table.clear();
         else if (a == "--delay") cfg.faults.replyDelay = std::atof(value().c_str());
-        else if (a == "--no-pace") cfg.paced = false;
+        else if (a == "--slow") {
+            cfg.faults.slowMnemonic = value();
+            cfg.faults.slowDelay = std::atof(value().c_str());
+        } else if (a == "--no-pace") cfg.paced = false;
         else if (a == "--silent") cfg.faults.silent = true;
         else if (a == "--silent-after") cfg.faults.silentAfter = number(a, value());
         else if (a == "--answer-as-id") cfg.faults.answerAsId = value();

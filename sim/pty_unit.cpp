@@ -173,6 +173,7 @@ void PtyUnit::run() {
             paced = cfg.paced;
             pieces = f.pieces;
             delay = f.replyDelay;
+            if (!f.slowMnemonic.empty() && model_.lastMnemonic() == f.slowMnemonic) delay += f.slowDelay;
         }
         if (!reply || reply->empty()) return true;
         auto step = charTime(paced, baud);

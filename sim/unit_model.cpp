@@ -76,6 +76,7 @@ std::optional<std::string> UnitModel::handle(const std::string& lineIn) {
     std::string line = lineIn;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     received_.push_back(line);
+    lastMnemonic_.clear();
 
     const std::string head = "*" + cfg_.id + "00";
     auto startsWithHead = [&](const std::string& s) { return s.compare(0, head.size(), head) == 0; };
@@ -92,6 +93,7 @@ std::optional<std::string> UnitModel::handle(const std::string& lineIn) {
         mn = rest.substr(head.size(), 2);
         rest = rest.substr(head.size() + 2);
     }
+    lastMnemonic_ = mn;
     int index = 0;
     std::string indexText;
     if (isIndexed(mn)) {

@@ -48,6 +48,12 @@ struct Faults {
     // many commands were answered; that command is not answered (-1 = off).
     int hangupAfter = -1;
     double replyDelay = 0;    // seconds before each reply
+    // When non-empty: the replies to this command (its mnemonic, e.g. "JH";
+    // for a write line the write's, not the enable command's) wait slowDelay
+    // seconds more. The unit still answers in order: replies to the commands
+    // after it wait behind it.
+    std::string slowMnemonic;
+    double slowDelay = 0;
 };
 
 using TableLine = std::pair<std::string, std::string>;  // (temperature text, ratio text)
@@ -82,6 +88,9 @@ public:
     const std::vector<std::string>& received() const { return received_; }
     // Commands answered so far.
     int answered() const { return answered_; }
+    // The mnemonic of the last command handled (the write's for a write
+    // line); empty when that line named none.
+    const std::string& lastMnemonic() const { return lastMnemonic_; }
 
 private:
     std::optional<std::string> valueOf(const std::string& mnemonic, int index) const;
@@ -90,6 +99,7 @@ private:
     UnitConfig cfg_;
     std::vector<std::string> received_;
     int answered_ = 0;
+    std::string lastMnemonic_;
 };
 
 }  // namespace qv::sim

@@ -147,6 +147,14 @@ INSTANTIATE_TEST_SUITE_P(
              {"*0100VR"}, "", " was disconnected. Plug it in again and repeat the operation. ",
              {"COM1 open 9600,N,8,1", "COM1 sent *0100VR\\r\\n", "COM1 recv *0001VR=P1\\x09\\x80\\\\\\r\\n",
               "COM1 sent *0100VR\\r\\n", "COM1 failure 10005 The serial device ...", "COM1 close"}},
+        // JH answered after its time-out: the late line is dropped, not taken for JP's reply.
+        Case{"slow_jh_late_line_dropped", [](Unit& c) { c.faults.slowMnemonic = "JH", c.faults.slowDelay = 3.5; },
+             {"read-values"}, 1, {"*0100VR", "*0100JH", "*0100JP", "*0100JC"}, "",
+             "Communications:  Unit is not responding or is not a Rarerizeza Rerededo!  ",
+             {"COM1 open 9600,N,8,1", "COM1 sent *0100VR\\r\\n", "COM1 recv *0001VR=P1.1.0\\r\\n", "COM1 sent *0100JH\\r\\n",
+              "COM1 time-out no reply line within 3 s", "COM1 sent *0100JP\\r\\n", "COM1 recv *0001JH=25\\r\\n",
+              "COM1 recv *0001JP=1\\r\\n", "COM1 late *0001JH=25\\r\\n", "COM1 sent *0100JC\\r\\n",
+              "COM1 recv *0001JC=29.92\\r\\n", "COM1 close"}},
         Case{"another_unit_id", [](Unit& c) { c.faults.answerAsId = "01"; }, {"read-table"}, 1, {"*0100VR"}, "",
              "Communications:  Unit detected, but at a different Unit ID.  Please verify Unit ID settings. "},
         // Usage: 2.
@@ -181,7 +189,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(Cli, TheUnitSimulatorProgramServesUntilItIsEnded) {
     const std::string sim = (Bin / "unit-simulator").string();
     shell(dir, "for t in bad.txt missing.txt; do " + sim + " --table $t 2>/dev/null; echo $? >>rc; done; " + sim +
-                   " --folder . --port 2 --id 07 --kind M --no-pace --table table.txt >sim.out & s=$!; "
+                   " --folder . --port 2 --id 07 --kind M --no-pace --slow JT 0.01 --table table.txt >sim.out & s=$!; "
                    "until [ -s sim.out ] || ! kill -0 $s; do sleep 0.05; done; " +
                    command(dir, {"--port", "2", "--id", "07", "read-table", "--json"}) +
                    "; echo $? >>rc; kill $s; wait $s; echo $? >>rc");

@@ -111,7 +111,16 @@ std::vector<Row> allRows() {
     timing(GetTable, "JT001", 2, NoReply, "", "rows=0 stopped=1");
     timing(SaveTable, "PB", 1, {" Unit is not responding. ", "Communications"}, Aborted, "|list2=1");
     succeeds(Write, at("JustInTime", "JC", late(2.7)));
-    succeeds(Write, at("JustTooLateThenRetried", "JC", late(3.3), 0));  // the second attempt takes the first's reply
+    // The second attempt takes the first's reply: it names the same command.
+    succeeds(Write, at("JustTooLateThenRetried", "JC", late(3.3), 0));
+    // A unit answers in order, so a late reply comes before the next
+    // command's: it is dropped, never taken for that command's reply. JH
+    // late: JP and JC read right. Every JP echo late: the retry takes the
+    // first, the JH write meets the second.
+    rows.push_back({Read, at("SlowJH", "JH", late(3.5)),
+                    {{" Unit is not responding or is not a Rarerizeza Rerededo!  ", "Communications"}}, ReadingJC,
+                    "30|1|29.92"});
+    succeeds(Write, at("SlowJPRetried", "JP", late(3.3), 0));
     rows.insert(rows.end(), {
         verify({"AnswerFromAnotherId", with([](auto& f) { f.answerAsId = "02"; })}, otherId, ""),
         verify(port("PortInUse", InUse), ex(" Port already in use!   Please verify... ", "Port")),
