@@ -154,6 +154,7 @@ void MainForm::Command2_Click() {
         MsgBox(" Can't save file: " + std::string(e.what()) + " ", "File", Buttons::OK,
                Icon::Exclamation);
         EnableFrames();
+        Stat1("");  // an earlier "File save successful." would claim this one
         return;
     }
     EnableFrames();
