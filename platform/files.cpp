@@ -51,7 +51,9 @@ bool FileSystem::canRead(const std::string& path) {
 std::vector<std::string> splitLines(const std::string& text) {
     std::vector<std::string> lines;
     std::string line;
-    for (size_t i = 0; i < text.size(); ++i) {
+    // Windows editors start a UTF-8 text with a byte-order mark.
+    const size_t start = text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+    for (size_t i = start; i < text.size(); ++i) {
         char c = text[i];
         if (c == '\r' || c == '\n') {
             lines.push_back(line);

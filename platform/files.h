@@ -38,7 +38,8 @@ public:
     // True when the file can be opened for reading.
     virtual bool canRead(const std::string& path);
     // The file's lines without their line ends (CR LF, LF or a lone CR).
-    // A final line end does not start another line. Throws FileError.
+    // A final line end does not start another line, and a UTF-8 byte-order
+    // mark at the start is not part of the first line. Throws FileError.
     virtual std::vector<std::string> readLines(const std::string& path);
     // Replaces the file's content with `content` by writing a temporary file
     // in the same folder and renaming it over the target, so that a failure
@@ -52,7 +53,8 @@ public:
     virtual void replaceFile(const std::string& path, const std::string& content);
 };
 
-// Splits a text into lines as readLines does.
+// Splits a text into lines as readLines does (a leading UTF-8 byte-order
+// mark dropped).
 std::vector<std::string> splitLines(const std::string& text);
 
 }  // namespace qv

@@ -125,6 +125,8 @@ INSTANTIATE_TEST_SUITE_P(Files, TableFile, ::testing::Values(
     Steps{Long, "t.txt", "l", Over, "182:1 1.0/930 1.0", Read},
     Steps{Long, "t.txt", "ls", Over, "253:*a/9100 1.0", Read},
     Steps{Long, "t.txt", "lsh", Over, "252:1 1.0/9100 1.0", Read},
+    // A byte-order mark is no part of line 1.
+    Steps{"\xEF\xBB\xBF*h\r\n5 1.5\r\n", "t.txt", "l", "", "1:5 1.5/5 1.5", Read},
     Steps{"", "missing.txt", "l", CantFind, "0", ""},
     Steps{"", "folder", "l", CantFind, "0", ""},
     Steps{"", "", "l", CantFind, "0", ""},
