@@ -12,7 +12,11 @@ namespace table {
 
 std::optional<std::vector<std::string>> readTableFile(MainForm& form) {
     try {
-        return form.files.readLines(form.TableFileName);
+        std::vector<std::string> lines = form.files.readLines(form.TableFileName);
+        // Lines of a file made on Windows may be Windows-1252; what List1
+        // shows and what the write sends are then the same UTF-8 text.
+        for (std::string& line : lines) line = table::utf8Line(line);
+        return lines;
     } catch (const FileError& failure) {
         if (failure.code() == FileError::NotFound || failure.code() == FileError::AccessError)
             form.MsgBox(CantFindFile, "File", Buttons::OK, Icon::Exclamation);

@@ -13,10 +13,11 @@ inline const std::string CantFindFile = " Can't find selected file. Please verif
 inline const std::string TransferComplete =
     "           Transfer Complete.                           ";
 
-// The lines of the current table file (TableFileName). When it cannot be
-// opened or read, tells the user and gives nothing: a missing file or a path
-// or access error gets " Can't find selected file. Please verify... ", any
-// other failure "Error <code> reported. "; both exclamation, titled "File".
+// The lines of the current table file (TableFileName), each as UTF-8 text
+// (see utf8Line). When it cannot be opened or read, tells the user and gives
+// nothing: a missing file or a path or access error gets " Can't find
+// selected file. Please verify... ", any other failure "Error <code>
+// reported. "; both exclamation, titled "File".
 std::optional<std::vector<std::string>> readTableFile(MainForm& form);
 
 }  // namespace qv::table
