@@ -18,11 +18,13 @@ std::optional<std::vector<std::string>> readTableFile(MainForm& form) {
         for (std::string& line : lines) line = table::utf8Line(line);
         return lines;
     } catch (const FileError& failure) {
-        if (failure.code() == FileError::NotFound || failure.code() == FileError::AccessError)
+        const int code = failure.code();
+        if (code == FileError::NotFound || code == FileError::AccessError)
             form.MsgBox(CantFindFile, "File", Buttons::OK, Icon::Exclamation);
-        else
-            form.MsgBox("Error " + std::to_string(failure.code()) + " reported. ", "File", Buttons::OK,
-                        Icon::Exclamation);
+        else  // a device or a file too large to be a table: the reason follows
+            form.MsgBox("Error " + std::to_string(code) + " reported. " +
+                            (code == FileError::NotRegularFile || code == FileError::TooLarge ? failure.what() : ""),
+                        "File", Buttons::OK, Icon::Exclamation);
         return std::nullopt;
     }
 }

@@ -17,7 +17,8 @@ inline const std::string TransferComplete =
 // (see utf8Line). When it cannot be opened or read, tells the user and gives
 // nothing: a missing file or a path or access error gets " Can't find
 // selected file. Please verify... ", any other failure "Error <code>
-// reported. "; both exclamation, titled "File".
+// reported. ", followed by the reason for a file that is not a regular file
+// or is too large; both exclamation, titled "File".
 std::optional<std::vector<std::string>> readTableFile(MainForm& form);
 
 }  // namespace qv::table
