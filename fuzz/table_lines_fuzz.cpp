@@ -49,7 +49,12 @@ void checkLine(const std::string& line) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string text(reinterpret_cast<const char*>(data), size);
-    for (const std::string& line : splitLines(text)) checkLine(line);
+    for (const std::string& line : splitLines(text)) {
+        checkLine(line);
+        // The decoded text is valid UTF-8, so decoding it again changes nothing.
+        const std::string decoded = utf8Line(line);
+        FUZZ_CHECK(utf8Line(decoded) == decoded);
+    }
     if (size >= sizeof(int)) {
         int index;
         std::memcpy(&index, data, sizeof index);

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -11,6 +12,44 @@
 #include <system_error>
 
 namespace qv {
+
+namespace {
+
+// An open descriptor, closed when it goes out of scope unless closed first.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    // Closes now; returns 0, or the errno of a failed close.
+    int close() {
+        const int rc = ::close(fd_);
+        const int err = rc == 0 ? 0 : errno;
+        fd_ = -1;
+        return err;
+    }
+
+private:
+    int fd_;
+};
+
+FileError notRegularFile(const std::string& path) {
+    return FileError(FileError::NotRegularFile, "\"" + path + "\" is not a regular file");
+}
+
+FileError tooLarge(const std::string& path) {
+    return FileError(FileError::TooLarge, "\"" + path + "\" is larger than 1 MiB");
+}
+
+// Neither a regular file nor a folder (which fails as a folder does).
+bool isSpecial(mode_t mode) { return !S_ISREG(mode) && !S_ISDIR(mode); }
+
+}  // namespace
 
 FileError fileErrorFromErrno(int err, const std::string& what, const std::string& path) {
     std::string text = what + " \"" + path + "\": " + std::strerror(err);
@@ -48,18 +87,18 @@ std::string FileSystem::fullPath(const std::string& path) {
 
 bool FileSystem::canRead(const std::string& path) {
     if (path.empty()) return false;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
+    // Without O_NONBLOCK the open of a FIFO would wait for a writer.
+    Descriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     struct stat st {};
-    bool regular = ::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
-    ::close(fd);
-    return regular;
+    return fd.valid() && ::fstat(fd.get(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
 std::vector<std::string> splitLines(const std::string& text) {
     std::vector<std::string> lines;
     std::string line;
-    for (size_t i = 0; i < text.size(); ++i) {
+    // Windows editors start a UTF-8 text with a byte-order mark.
+    const size_t start = text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+    for (size_t i = start; i < text.size(); ++i) {
         char c = text[i];
         if (c == '\r' || c == '\n') {
             lines.push_back(line);
@@ -75,54 +114,36 @@ std::vector<std::string> splitLines(const std::string& text) {
 
 std::vector<std::string> FileSystem::readLines(const std::string& path) {
     if (path.empty()) throw FileError(FileError::NotFound, "No file name given");
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw fileErrorFromErrno(errno, "Cannot open", path);
+    // A device is refused before it is opened: opening a serial line or a
+    // tape already acts on it.
+    if (struct stat st {}; ::stat(path.c_str(), &st) == 0 && isSpecial(st.st_mode)) throw notRegularFile(path);
+    // Without O_NONBLOCK the open of a FIFO would wait for a writer.
+    Descriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!fd.valid()) throw fileErrorFromErrno(errno, "Cannot open", path);
+    // What was opened counts, should the path have changed since.
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        throw fileErrorFromErrno(EISDIR, "Cannot open", path);
-    }
+    if (::fstat(fd.get(), &st) != 0) throw fileErrorFromErrno(errno, "Cannot open", path);
+    if (S_ISDIR(st.st_mode)) throw fileErrorFromErrno(EISDIR, "Cannot open", path);
+    if (!S_ISREG(st.st_mode)) throw notRegularFile(path);
+    if (static_cast<unsigned long long>(st.st_size) > MaxReadSize) throw tooLarge(path);
+    // At most one byte beyond the limit is read: enough to tell a file that
+    // grew past it while being read.
     std::string text;
     char buf[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
+    while (text.size() <= MaxReadSize) {
+        const ssize_t n = ::read(fd.get(), buf, std::min(sizeof buf, MaxReadSize + 1 - text.size()));
         if (n == 0) break;
         if (n < 0) {
             if (errno == EINTR) continue;
-            int err = errno;
-            ::close(fd);
-            throw fileErrorFromErrno(err, "Cannot read", path);
+            throw fileErrorFromErrno(errno, "Cannot read", path);
         }
         text.append(buf, static_cast<size_t>(n));
     }
-    ::close(fd);
+    if (text.size() > MaxReadSize) throw tooLarge(path);
     return splitLines(text);
 }
 
 namespace {
-
-// An open descriptor, closed when it goes out of scope unless closed first.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    // Closes now; returns 0, or the errno of a failed close.
-    int close() {
-        const int rc = ::close(fd_);
-        const int err = rc == 0 ? 0 : errno;
-        fd_ = -1;
-        return err;
-    }
-
-private:
-    int fd_;
-};
 
 // A file this write created, removed when it goes out of scope unless kept.
 class CreatedFile {
@@ -214,6 +235,8 @@ void FileSystem::replaceFile(const std::string& path, const std::string& content
     const bool existed = ::stat(target.c_str(), &st) == 0;
     if (existed) {
         if (S_ISDIR(st.st_mode)) throw fileErrorFromErrno(EISDIR, "Cannot write", path);
+        // The rename would put a plain file in the place of a device or a FIFO.
+        if (!S_ISREG(st.st_mode)) throw notRegularFile(path);
         // Renaming needs only the folder's permission; a file the user may
         // not write must not be replaced behind that permission.
         Descriptor probe(::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));

@@ -12,15 +12,21 @@ namespace table {
 
 std::optional<std::vector<std::string>> readTableFile(MainForm& form, const std::string& missingText) {
     try {
-        return form.files.readLines(form.TableFileName);
+        std::vector<std::string> lines = form.files.readLines(form.TableFileName);
+        // Lines of a file made on Windows may be Windows-1252; what List1
+        // shows and what the write sends are then the same UTF-8 text.
+        for (std::string& line : lines) line = table::utf8Line(line);
+        return lines;
     } catch (const FileError& failure) {
-        if (failure.code() == FileError::NotFound)
+        const int code = failure.code();
+        if (code == FileError::NotFound)
             form.MsgBox(missingText, "File", Buttons::OK, Icon::Exclamation);
-        else if (failure.code() == FileError::AccessError)
+        else if (code == FileError::AccessError)
             form.MsgBox(CantFindFile, "File", Buttons::OK, Icon::Exclamation);
-        else
-            form.MsgBox("Error " + std::to_string(failure.code()) + " reported. ", "File", Buttons::OK,
-                        Icon::Exclamation);
+        else  // a device or a file too large to be a table: the reason follows
+            form.MsgBox("Error " + std::to_string(code) + " reported. " +
+                            (code == FileError::NotRegularFile || code == FileError::TooLarge ? failure.what() : ""),
+                        "File", Buttons::OK, Icon::Exclamation);
         return std::nullopt;
     }
 }
@@ -160,6 +166,7 @@ void MainForm::Command2_Click() {
         MsgBox(" Can't save file: " + std::string(e.what()) + " ", "File", Buttons::OK,
                Icon::Exclamation);
         EnableFrames();
+        Stat1("");  // an earlier "File save successful." would claim this one
         return;
     }
     EnableFrames();

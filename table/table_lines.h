@@ -94,6 +94,12 @@ std::vector<std::string> savedFileHeader(const LocalTime& t);
 // The name the save dialog proposes: "PRR Table 03-04-2024 .TXT".
 std::string proposedSaveName(const LocalTime& t);
 
+// A table file line as UTF-8 text: a line that is valid UTF-8 unchanged,
+// any other line read as a whole as Windows-1252, the code page of table
+// files made on Windows (its five undefined bytes give the control characters
+// of the same numbers).
+std::string utf8Line(std::string_view line);
+
 // The part of a path after its last "/" or "\", cut to 100 characters.
 std::string shownFileName(std::string_view path);
 

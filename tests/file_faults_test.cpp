@@ -2,6 +2,7 @@
 // user, and a table file that changes under a transfer: every failure is
 // reported and no file that was there before is lost or cut.
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <gtest/gtest.h>
 #include <fnmatch.h>
@@ -71,8 +72,8 @@ TEST_F(FileFaults, FilesTheUserMayNotReadOrWriteAreReportedAndKept) {
         return out + save(dir.file("ro/w.txt"), true) + "|" + save(dir.file("link.txt"), true);
     });
     ASSERT_TRUE(seen) << "the case did not run as another user";
-    EXPECT_TRUE(like(*seen, CantFind + "|File||0| Can't save file: Cannot write *Permission denied* |File|before|"
-                            " Can't save file: Cannot create *Permission denied* |File|before|File save successful.|File save successful."))
+    EXPECT_TRUE(like(*seen, CantFind + "|File||0| Can't save file: Cannot write *Permission denied* |File||"
+                            " Can't save file: Cannot create *Permission denied* |File||File save successful.|File save successful."))
         << *seen;
     const auto entries = std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator());
     EXPECT_EQ(names(dir.file("ro")) + dir.read("t.txt") + std::to_string(entries), "w.txt 10 1.1\r\n4");  // no temporary file left
@@ -82,7 +83,7 @@ TEST_F(FileFaults, FilesTheUserMayNotReadOrWriteAreReportedAndKept) {
 
 // A save onto a disk that is full or read-only: an existing file keeps its
 // content, a new one is not created, no temporary copy stays behind, and no
-// success is claimed.
+// success is claimed (the status of an earlier save is cleared).
 TEST_F(FileFaults, ATableSaveThatCannotBeWrittenKeepsWhatWasThere) {
     for (bool full : {true, false}) {
         TinyDisk disk(dir.file("disk"));
@@ -96,12 +97,65 @@ TEST_F(FileFaults, ATableSaveThatCannotBeWrittenKeepsWhatWasThere) {
         const std::string reason = full ? "*No space left on device* " : "*Read-only file system* ";
         for (const char* name : {"old.txt", "new.txt"}) {
             const std::string seen = save(disk.file(name), name == std::string("old.txt"));
-            EXPECT_TRUE(like(seen, " Can't save file: " + reason + "|File|before")) << seen;
+            EXPECT_TRUE(like(seen, " Can't save file: " + reason + "|File|")) << seen;
         }
         EXPECT_EQ(names(disk.path()), before);
         EXPECT_EQ(dir.read("disk/old.txt"), "old table\r\n");
     }
 }
+
+// Only a regular file of at most 1 MiB is read or replaced, as a table file
+// ('l' load, 'w' save) or as the settings file ('S' start-up, 'U' shutdown):
+// a FIFO (whose open would wait for a writer), a device (/dev/zero would be
+// read for ever), a link to one and a larger file are refused with the reason
+// and left as they are.
+struct Special { std::string make; char op; std::string seen; };
+void PrintTo(const Special& c, std::ostream* out) { *out << c.make << " " << c.op; }
+
+class NotARegularFile : public FileFaults, public ::testing::WithParamInterface<Special> {};
+
+std::string kind(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return "none";
+    if (S_ISLNK(st.st_mode)) return "link to " + fs::read_symlink(path).string();
+    return S_ISREG(st.st_mode) ? "file of " + std::to_string(st.st_size) : "special " + std::to_string(st.st_mode);
+}
+
+TEST_P(NotARegularFile, IsRefusedAndLeftAsItIs) {
+    const Special& c = GetParam();
+    const std::string path = dir.file(c.op == 'S' || c.op == 'U' ? SettingsFileName : "x");
+    const size_t max = FileSystem::MaxReadSize;
+    if (c.make == "fifo") { ASSERT_EQ(::mkfifo(path.c_str(), 0666), 0); }
+    // Devices of /dev/null's and /dev/zero's numbers, made here: a save that
+    // wrongly replaced one must not reach the system's own.
+    const std::string device = c.make == "link" ? dir.file("dev") : path;
+    if ((c.make == "null" || c.make == "zero" || c.make == "link") &&
+        ::mknod(device.c_str(), S_IFCHR | 0666, ::makedev(1, c.make == "zero" ? 5 : 3)) != 0)
+        GTEST_SKIP() << "mknod needs root";
+    if (c.make == "link") fs::create_symlink("dev", path);
+    if (c.make == "max" || c.make == "over")  // 1 MiB, or one byte more
+        dir.write("x", "1 2\r\n" + std::string(max - 5 + (c.make == "over"), '*'));
+    const std::string before = kind(path) + " " + kind(device) + " " + names(dir.path());
+    form.List2.addItem(" 1  2");
+    form.Text1.setText(path);
+    if (c.op == 'l') form.Command10_Click();
+    if (c.op == 'S') form.Form_Load();
+    if (c.op == 'U') form.Form_Unload();
+    const std::string seen = c.op == 'w' ? save(path, true) : shown();
+    EXPECT_TRUE(like(seen, c.seen)) << seen;
+    EXPECT_EQ(kind(path) + " " + kind(device) + " " + names(dir.path()), before);
+}
+
+const std::string NotRegular = "Error 77 reported. \"*/x\" is not a regular file|File|";
+const std::string CantSave = " Can't save file: \"*/x\" is not a regular file |File|";
+const std::string StartUp = " Initial Configuration File Error!, Can't continue... |File|";
+INSTANTIATE_TEST_SUITE_P(Files, NotARegularFile, ::testing::Values(
+    Special{"fifo", 'l', NotRegular}, Special{"zero", 'l', NotRegular},
+    Special{"over", 'l', "Error 78 reported. \"*/x\" is larger than 1 MiB|File|"},
+    Special{"max", 'l', "File read successful..."},
+    Special{"null", 'w', CantSave}, Special{"link", 'w', CantSave}, Special{"fifo", 'w', CantSave},
+    Special{"fifo", 'S', StartUp},
+    Special{"null", 'U', " Settings could not be saved: \"*\" is not a regular file |File|"}));
 
 // "Save Table to Unit" with the table file gone or spoiled after the check
 // pass read it, while the unit's mode is queried: the lines checked, those

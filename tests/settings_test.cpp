@@ -40,7 +40,8 @@ protected:
 
 // Each line is one value with its leading blanks dropped: a comma does not
 // split it, LF-only line ends and a missing final line end are read as well,
-// lines after the fifth are ignored, and only an exact "0" in the fifth hides
+// lines after the fifth are ignored, a byte-order mark is no part of the
+// first, and only an exact "0" in the fifth hides
 // the barometric mode frame. No file: the defaults, written, frame hidden.
 using ReadRow = std::pair<std::string, std::string>;  // file ("" for none), what the window shows
 
@@ -58,7 +59,8 @@ TEST_P(SettingsRead, EachLineIsOneValue) {
 INSTANTIATE_TEST_SUITE_P(Files, SettingsRead, ::testing::Values(
     ReadRow{"", "1|9600|01||0|00"},
     ReadRow{" 7\n  9600\r\n05\r\n/data/a,b, c.txt  \r\n0\r\nextra\r\nlines", "7|9600|05|/data/a,b, c.txt  |0|00"},
-    ReadRow{"1\r\n9600\r\n01\r\n\r\n00\r\n", "1|9600|01||00|11"}));
+    ReadRow{"1\r\n9600\r\n01\r\n\r\n00\r\n", "1|9600|01||00|11"},
+    ReadRow{"\xEF\xBB\xBF" "3\r\n9600\r\n01\r\n\r\n0\r\n", "3|9600|01||0|00"}));  // a byte-order mark
 
 // A start-up file error ends the program with a message and changes nothing;
 // a file that vanished before it could be read ends it quietly.

@@ -35,6 +35,19 @@ TEST(TableLineRules, DataLinesNeedOneRunOfBlanksAndThreeTo25Characters) {
     EXPECT_FALSE(table::rowsShowFile(std::vector<std::string>(shown182.begin(), shown182.end() - 1), longer));
 }
 
+// A line that is not UTF-8 is Windows-1252 as a whole; UTF-8 stays as it is.
+using Decoded = std::pair<std::string, std::string>;  // the line, as UTF-8
+class TableLineText : public ::testing::TestWithParam<Decoded> {};
+TEST_P(TableLineText, IsUtf8OrElseWindows1252) { EXPECT_EQ(table::utf8Line(GetParam().first), GetParam().second); }
+INSTANTIATE_TEST_SUITE_P(Lines, TableLineText, ::testing::Values(
+    Decoded{"* 20 \xC2\xB0" "C \xE2\x82\xAC \xF0\x9F\x98\x80", "* 20 \xC2\xB0" "C \xE2\x82\xAC \xF0\x9F\x98\x80"},
+    Decoded{"\xC2\xB0 \xB0", "\xC3\x82\xC2\xB0 \xC2\xB0"},         // one stray byte: the whole line
+    Decoded{"\x80\x81\x8D\x8F\x90\x9D\x9F\xFF", "\xE2\x82\xAC\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D\xC5\xB8\xC3\xBF"},
+    Decoded{"\xC0\xAF", "\xC3\x80\xC2\xAF"},                                  // overlong
+    Decoded{"\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xE2\x82\xAC"},              // a surrogate
+    Decoded{"\xF4\x90\x80\x80", "\xC3\xB4\xC2\x90\xE2\x82\xAC\xE2\x82\xAC"},  // beyond U+10FFFF
+    Decoded{"\xE2\x82", "\xC3\xA2\xE2\x80\x9A"}));                          // cut short
+
 // Reads fail with a device error while `failing` is set. (Saves onto a disk
 // that is full or read-only run on a real one, in file_faults_test.cpp.)
 struct Files : FileSystem {
@@ -141,6 +154,9 @@ INSTANTIATE_TEST_SUITE_P(Files, TableFile, ::testing::Values(
     Steps{Long, "t.txt", "l", Over, "182:1 1.0/930 1.0", Read},
     Steps{Long, "t.txt", "ls", Over, "253:*a/9100 1.0", Read},
     Steps{Long, "t.txt", "lsh", Over, "252:1 1.0/9100 1.0", Read},
+    // A byte-order mark is no part of line 1; a line of Windows-1252 is shown as UTF-8.
+    Steps{"\xEF\xBB\xBF*h\r\n5 1.5\r\n", "t.txt", "l", "", "1:5 1.5/5 1.5", Read},
+    Steps{"* 20\xB0" "C\r\n\xC2\xB0 1.5\r\n", "t.txt", "ls", "", "2:* 20\xC2\xB0" "C/\xC2\xB0 1.5", Read},
     Steps{"", "missing.txt", "l", CantFind, "0", ""},
     Steps{"", "folder", "l", CantFind, "0", ""},
     Steps{"", "", "l", CantFind, "0", ""},
