@@ -2,7 +2,6 @@
 
 #include <getopt.h>
 
-#include <algorithm>
 #include <cctype>
 #include <map>
 
@@ -26,13 +25,16 @@ Commands:
   baro enable|disable    Write in the Barometric Mode frame
   read-table [FILE]      Get Table from Unit, then the table file (six header
                          lines, then one line a row) to FILE, or to standard
-                         output when FILE is absent or "-"
+                         output when FILE is absent or "-". A unit with no
+                         table lines gives " No Table from unit to save. ",
+                         no output and exit status 1, as the window's save
   write-table FILE       Get Table from PC File, then Save Table to Unit
 
 Options:
-  --port N        serial port number: the file COM<N> in the program's folder,
-                  else /dev/ttyS<N-1>
-  --device PATH   the serial device to use, instead of a port number
+  --port N        serial port number, 1 to 99: the file COM<N> in the
+                  program's folder, else /dev/ttyS<N-1>
+  --device PATH   the serial device (a terminal device) to use, instead of a
+                  port number
   --baud B        baud rate: 300, 600, 1200, 2400, 4800, 9600, 19200, 38400,
                   57600 or 115200
   --id ID         unit ID, 01 to 98
@@ -43,9 +45,11 @@ Options:
   --quiet         no status texts and no progress bar
   --json          print the values, the table rows or the ports as one JSON
                   document on standard output
-  --trace FILE    append every line sent and every reply received to FILE
-  --folder DIR    use DIR as the program's folder (settings file and COM<N>
-                  links), e.g. for tests or a folder of simulated units
+  --trace FILE    append every line sent and every reply received to FILE;
+                  a line that cannot be written is reported once at the end
+  --folder DIR    use DIR, an existing folder, as the program's folder
+                  (settings file and COM<N> links), e.g. for tests or a
+                  folder of simulated units
   -h, --help      show this text and end
 
 Port, baud rate and unit ID not given come from the window's settings file,
@@ -60,8 +64,10 @@ Output on standard output, only when the operation succeeded:
             "pressureReductionConstant": "29.92"}
   rows     --json: [{"temperature": "20", "ratio": "1.0123"}, ...]; with
            --json and no FILE the table file is not printed
-  ports    3<TAB>/dev/ttyUSB0<TAB> 3; --json:
-           [{"port": 3, "device": "/dev/ttyUSB0", "text": " 3"}, ...]
+  ports    3<TAB>/dev/ttyUSB0<TAB>ttyUSB0 · FTDI FT232R USB UART · A50285BI
+           7<TAB>/dev/pts/3<TAB>COM7 → /dev/pts/3; --json:
+           [{"port": 3, "device": "/dev/ttyUSB0",
+             "text": "ttyUSB0 · FTDI FT232R USB UART · A50285BI"}, ...]
 
 Every message box goes to standard error as "Title: text", a question with
 the answer given below it. The status texts go there too unless --quiet; on
@@ -77,10 +83,17 @@ Exit status:
   0  the operation ended with its success status text and showed no failure
   1  the link or the unit failed (no reply, another unit ID, a port error, a
      value read back that differs from the one sent)
-  2  usage: a wrong command line, or a value to write that fails its check
+  2  usage: a wrong command line, a port or baud rate the window's lists do
+     not hold, a --device that is no serial device, a --folder that is no
+     folder, or a value to write that fails its check; all found before
+     anything is sent
   3  a file problem: a table file missing, unreadable or with a line that
      fails its check; a file not replaced (question answered No); a settings
-     file that cannot be read; a trace file that cannot be opened
+     file that cannot be read; a trace file that cannot be opened (nothing
+     is sent) or written (the operation runs as without a trace)
+
+Every command first gives each serial device that no port number reaches
+yet a COM<N> link in the program's folder, as the window does at start-up.
 )";
 
 namespace {
@@ -102,10 +115,6 @@ const std::map<std::string, std::pair<size_t, size_t>> Commands = {
     {"ports", {0, 0}},       {"detect", {0, 0}}, {"read-values", {0, 0}}, {"write-values", {0, 0}},
     {"baro", {1, 1}},        {"read-table", {0, 1}}, {"write-table", {1, 1}},
 };
-
-bool allDigits(const std::string& text) {
-    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
 
 }  // namespace
 
@@ -167,10 +176,12 @@ Options parseOptions(int argc, char** argv) {
         o.unit = std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(u[0]))));
     }
     if (o.port && o.device) throw Usage("--port and --device exclude each other");
-    if (o.port && (!allDigits(*o.port) || o.port->find_first_not_of('0') == std::string::npos))
-        throw Usage("--port takes a port number from 1, not \"" + *o.port + "\"");
     if (o.device && o.device->empty()) throw Usage("--device needs a path");
     if (o.trace && o.trace->empty()) throw Usage("--trace needs a file name");
+    if (o.folder && o.folder->empty()) throw Usage("--folder needs a folder");
+    // The save takes no empty name; refused here rather than after the whole read.
+    if (o.command == "read-table" && !o.args.empty() && o.args[0].empty())
+        throw Usage("read-table needs a FILE name, not \"\"");
     return o;
 }
 

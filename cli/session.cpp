@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -131,10 +130,20 @@ public:
           ui_({options.yes, options.quiet, options.folder.value_or("")}, err, errIsTerminal) {}
 
     int run() {
+        // A program folder that is not there would quietly send every port
+        // number to /dev/ttyS<N-1>.
+        if (o_.folder) {
+            std::error_code ec;
+            if (!std::filesystem::exists(*o_.folder, ec)) throw Usage("--folder " + *o_.folder + ": no such folder");
+            if (!std::filesystem::is_directory(*o_.folder, ec))
+                throw Usage("--folder " + *o_.folder + " is not a folder");
+        }
         // --device: a private folder whose COM1 links to the device, so that
         // the serial port opens it as port 1 by its own rule.
         std::string portFolder = ui_.programFolder();
         if (o_.device) {
+            if (const std::string problem = serialDeviceProblem(*o_.device); !problem.empty())
+                throw Usage("--device " + *o_.device + ": " + problem);
             deviceFolder_ = std::make_unique<PrivateFolder>();
             const std::string link = deviceFolder_->path() + "/COM1";
             std::error_code ec;
@@ -163,11 +172,24 @@ public:
         }
         ui_.watch(form.Label2, form.ProgressBar1, perLineText);
 
-        if (o_.port) form.Combo1.setText(*o_.port);
+        if (o_.port) form.Combo1.setText(oneOf(form.Combo1, *o_.port, "--port"));
         if (o_.device) form.Combo1.setText("1");
         if (o_.baud) form.Combo2.setText(oneOf(form.Combo2, *o_.baud, "--baud"));
         if (o_.id) form.Combo3.setText(oneOf(form.Combo3, *o_.id, "--id"));
 
+        const int status = command(posix);
+        // The operation is done as without a trace; a trace that lost lines
+        // is reported once, and fails a run that went well otherwise.
+        if (traced && traced->traceFailure()) {
+            err_ << "quorvel-cli: cannot write the trace file " << *o_.trace << ": " << traced->traceFailure().message()
+                 << "\n";
+            return status ? status : FileProblem;
+        }
+        return status;
+    }
+
+private:
+    int command(const PosixSerialPort& posix) {
         const std::string& c = o_.command;
         if (c == "ports") return ports(posix);
         if (c == "detect") return detect();
@@ -178,12 +200,17 @@ public:
         return writeTable();
     }
 
-private:
-    // The text when it is one of the box's list items; a usage error else.
+    // The text when it is one of the box's list items, also without the
+    // leading blank of the Port list's items ("5" for " 5", as the settings
+    // file keeps it); a usage error else.
     static const std::string& oneOf(const ComboBox& box, const std::string& text, const std::string& option) {
         const auto& items = box.items();
-        if (std::find(items.begin(), items.end(), text) == items.end())
-            throw Usage(option + " takes one of " + items.front() + " ... " + items.back() + ", not \"" + text + "\"");
+        const auto listed = [&](const std::string& t) {
+            return std::find(items.begin(), items.end(), t) != items.end();
+        };
+        if (!listed(text) && !listed(" " + text))
+            throw Usage(option + " takes one of " + trimmed(items.front()) + " ... " + trimmed(items.back()) +
+                        ", not \"" + text + "\"");
         return text;
     }
 
@@ -281,22 +308,16 @@ private:
     int readTable() {
         if (int status = step(&MainForm::Command4_Click, TableRead, true)) return status;
         const bool toStdout = o_.args.empty() || o_.args[0] == "-";
-        if (!toStdout) {
-            // The save, with its dialog answered by the file name.
-            ui_.answerNextDialog(std::filesystem::absolute(o_.args[0]).string());
+        if (!toStdout || form_->List2.listCount() == 0) {
+            // The save, with its dialog answered by the file name. A table of
+            // no rows is refused by the save before its dialog, whatever the
+            // output: what the window cannot save is no table file or JSON
+            // document here either.
+            if (!toStdout) ui_.answerNextDialog(std::filesystem::absolute(o_.args[0]).string());
             if (int status = step(&MainForm::Command2_Click, FileSaved, false)) return status;
         } else if (!o_.json) {
-            // The same save into a file of this run's own, then its bytes.
-            PrivateFolder folder;
-            const std::string file = folder.path() + "/table.txt";
-            ui_.answerNextDialog(file);
-            if (int status = step(&MainForm::Command2_Click, FileSaved, false)) return status;
-            std::ifstream in(file, std::ios::binary);
-            out_ << in.rdbuf();
-            if (!in) {
-                err_ << "quorvel-cli: cannot read back the table file " << file << "\n";
-                return FileProblem;
-            }
+            // The text the save writes, straight to standard output.
+            out_ << table::savedFileText(form_->clock.now(), form_->List2.items());
         }
         if (o_.json) {
             Json rows = Json::array();

@@ -17,7 +17,13 @@
 // table write's checks of the file's lines), or a question answered No, is a
 // file problem (3); a box refusing a value to write, or the missing link
 // settings, a usage error (2); every other box, or none, a failure of the
-// link or the unit (1). The run stops at the first step that failed.
+// link or the unit (1). The run stops at the first step that failed. A
+// trace line that could not be written is reported once at the end and
+// turns a run that went well into a file problem (3).
+//
+// The option values that name things on the machine (--folder, --device,
+// --port) are checked before Form_Load, or before the first step, so a
+// wrong one is a usage error with nothing sent.
 #pragma once
 
 #include <iosfwd>

@@ -65,7 +65,11 @@ void TraceFile::appendLine(std::string text) {
     while (done < text.size()) {
         const ssize_t n = ::write(fd_, text.data() + done, text.size() - done);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;  // a trace that cannot be written is given up, never fatal
+        if (n <= 0) {
+            // Never fatal: the line is given up, the first failure kept.
+            if (!failure_) failure_ = std::error_code(n < 0 ? errno : ENOSPC, std::generic_category());
+            return;
+        }
         done += static_cast<size_t>(n);
     }
 }

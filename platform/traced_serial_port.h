@@ -34,12 +34,15 @@
 // failure, close. Bytes outside printable ASCII are escaped as \r, \n or
 // \xHH, and a backslash as \\. Each line goes to the file in one append and
 // is not held back, so several programs may append to one file and a trace
-// cut short by a crash ends with the last exchange. A failure to write the
-// trace is ignored: the trace never changes what the program does.
+// cut short by a crash ends with the last exchange. A line that cannot be
+// written (a full disk, /dev/full) never changes what the program does: it
+// is left out, the first such failure is kept, and the caller asks for it
+// (traceFailure()) when the operation is over, to report it once.
 #pragma once
 
 #include <string>
 #include <string_view>
+#include <system_error>
 
 #include "platform/serial_port.h"
 
@@ -55,11 +58,15 @@ public:
     TraceFile(const TraceFile&) = delete;
     TraceFile& operator=(const TraceFile&) = delete;
 
-    // Appends the text and an LF in one write; failures are ignored.
+    // Appends the text and an LF in one write. A failed write leaves the
+    // line out (or cut short) and is kept when it is the first one.
     void appendLine(std::string text);
+    // The errno of the first write that failed; empty while none has.
+    std::error_code failure() const { return failure_; }
 
 private:
     int fd_ = -1;
+    std::error_code failure_;
 };
 
 class TracedSerialPort : public SerialPort {
@@ -86,6 +93,9 @@ public:
     void replyTimedOut(int sec) override;
     void lateReplyDropped(const std::string& line) override;
     std::string otherUsers() const override { return inner_.otherUsers(); }
+
+    // The first failure to write a trace line; empty while every line went out.
+    std::error_code traceFailure() const { return file_.failure(); }
 
 private:
     void note(std::string_view event, std::string_view text);

@@ -3,8 +3,8 @@
 //
 // The first line on standard output is "port N" (the port number taken),
 // the second "device PATH" (the pty slave); both are flushed at once. The
-// program then serves the unit until SIGINT or SIGTERM and removes its COM
-// link on the way out.
+// program then serves the unit until SIGINT or SIGTERM and removes the COM
+// link it made on the way out, while that still leads to its pty.
 #include <signal.h>
 #include <unistd.h>
 
@@ -14,6 +14,9 @@
 #include <string>
 
 #include "platform/program_folder.h"
+#ifdef QUORVEL_SIM_SERIAL_DEVICES
+#include "platform/qt/qt_serial_devices.h"
+#endif
 #include "sim/pty_unit.h"
 
 namespace {
@@ -28,7 +31,9 @@ Options:
   --folder DIR        folder for the COM<N> link (default: the window's own
                       folder: this program's folder when you may create files
                       in it, else ~/.config/quorvel-config)
-  --port N            port number to take (default: the lowest free one)
+  --port N            port number to take (default: the lowest number the
+                      window finds free: no COM<N> there, and no real port
+                      /dev/ttyS<N-1>); an existing COM<N> is never replaced
   --id ID             unit ID, two characters (default 01)
   --kind C            kind letter of the VR reply: P, M or X (default P)
   --version TEXT      version text of the VR reply (default 1.1.0)
@@ -58,6 +63,16 @@ Faults:
 std::string programFolder() {
     qv::ProgramFolder folder = qv::findProgramFolder();
     return folder.path.empty() ? std::string(".") : folder.path;
+}
+
+// The serial devices present, as the window finds them, so that the number
+// taken is one the window's Port list shows free.
+std::vector<qv::SerialDevice> serialDevices() {
+#ifdef QUORVEL_SIM_SERIAL_DEVICES
+    return qv::QtSerialDeviceCatalog().devices();
+#else
+    return qv::noSerialDevices().devices();
+#endif
 }
 
 int number(const std::string& option, const std::string& text) {
@@ -137,7 +152,7 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     try {
-        qv::sim::PtyUnit unit(folder, cfg, port);
+        qv::sim::PtyUnit unit(folder, cfg, port, serialDevices());
         std::cout << "port " << unit.port() << "\n"
                   << "device " << unit.slavePath() << "\n"
                   << std::flush;

@@ -1,6 +1,8 @@
 #include "sim/pty_unit.h"
 
+#include "platform/port_numbers.h"
 #include "platform/posix/baud_rates.h"
+#include "platform/serial_port.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -27,6 +29,8 @@ using Clock = std::chrono::steady_clock;
 using Seconds = std::chrono::duration<double>;
 
 constexpr auto PieceGap = std::chrono::milliseconds(50);
+// How often a hung-up line (the program has the port closed) is looked at.
+constexpr auto HangupRecheck = std::chrono::milliseconds(5);
 
 
 std::runtime_error failure(const std::string& what) {
@@ -42,7 +46,8 @@ struct Timed {
 
 }  // namespace
 
-PtyUnit::PtyUnit(const std::string& folder, UnitConfig cfg, int port) : model_(std::move(cfg)) {
+PtyUnit::PtyUnit(const std::string& folder, UnitConfig cfg, int port, std::vector<SerialDevice> devices)
+    : model_(std::move(cfg)) {
     master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (master_ < 0) throw failure("posix_openpt");
     try {
@@ -50,42 +55,39 @@ PtyUnit::PtyUnit(const std::string& folder, UnitConfig cfg, int port) : model_(s
         char name[128];
         if (::ptsname_r(master_, name, sizeof name) != 0) throw failure("ptsname_r");
         slavePath_ = name;
-        slave_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (slave_ < 0) throw failure("open " + slavePath_);
+        // The line settings are the slave's; on the master side they are
+        // read and set all the same, so no descriptor of the slave is needed.
         termios t{};
-        if (::tcgetattr(slave_, &t) != 0) throw failure("tcgetattr");
+        if (::tcgetattr(master_, &t) != 0) throw failure("tcgetattr");
         ::cfmakeraw(&t);
         t.c_cflag |= CLOCAL | CREAD;
         // A unit set to a speed outside the ten still opens its line at 9600.
         const speed_t speed = speedOf(model_.config().baud) != B0 ? speedOf(model_.config().baud) : B9600;
         ::cfsetispeed(&t, speed);
         ::cfsetospeed(&t, speed);
-        if (::tcsetattr(slave_, TCSANOW, &t) != 0) throw failure("tcsetattr");
+        if (::tcsetattr(master_, TCSANOW, &t) != 0) throw failure("tcsetattr");
         ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
         if (::pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) throw failure("pipe2");
 
-        std::string base = (folder.empty() ? std::string(".") : folder) + "/COM";
-        if (port > 0) {
-            linkPath_ = base + std::to_string(port);
-            struct stat st{};
-            if (::lstat(linkPath_.c_str(), &st) == 0) {
-                if (!S_ISLNK(st.st_mode)) throw std::runtime_error(linkPath_ + " exists and is not a link");
-                ::unlink(linkPath_.c_str());
+        const std::string where = folder.empty() ? std::string(".") : folder;
+        // A number the program's rule finds free; one taken meanwhile by
+        // someone else (EEXIST) is passed over. An existing COM<N> is never
+        // replaced: it may be the user's own link to an adapter.
+        const PortNumbers numbers(where, std::move(devices));
+        for (int n = port > 0 ? port : 1; n <= (port > 0 ? port : ListedPorts) && port_ == 0; ++n) {
+            if (port == 0 && !numbers.detail(n).empty()) continue;
+            const std::string path = comLinkPath(where, n);
+            if (::symlink(slavePath_.c_str(), path.c_str()) == 0) {
+                port_ = n;
+                linkPath_ = path;
+            } else if (errno != EEXIST) {
+                throw failure("cannot make the link " + path);
+            } else if (port > 0) {
+                throw std::runtime_error(path + " exists already; a COM link is never replaced");
             }
-            if (::symlink(slavePath_.c_str(), linkPath_.c_str()) != 0) throw failure("symlink " + linkPath_);
-            port_ = port;
-        } else {
-            for (int n = 1; n <= 255 && port_ == 0; ++n) {
-                std::string path = base + std::to_string(n);
-                if (::symlink(slavePath_.c_str(), path.c_str()) == 0) {
-                    port_ = n;
-                    linkPath_ = path;
-                } else if (errno != EEXIST) {
-                    throw failure("symlink " + path);
-                }
-            }
-            if (port_ == 0) throw std::runtime_error("no free COM<N> name in " + folder);
         }
+        if (port_ == 0)
+            throw std::runtime_error("no free port number from 1 to " + std::to_string(ListedPorts) + " in " + where);
     } catch (...) {
         closeFds();
         throw;
@@ -104,7 +106,7 @@ PtyUnit::~PtyUnit() {
 }
 
 void PtyUnit::closeFds() {
-    for (int* fd : {&master_, &slave_, &wake_[0], &wake_[1]}) {
+    for (int* fd : {&master_, &wake_[0], &wake_[1]}) {
         if (*fd >= 0) ::close(*fd);
         *fd = -1;
     }
@@ -129,7 +131,7 @@ void PtyUnit::withModel(const std::function<void(UnitModel&)>& fn) {
 
 int PtyUnit::lineBaud() const {
     termios t{};
-    if (slave_ < 0 || ::tcgetattr(slave_, &t) != 0) return 0;
+    if (master_ < 0 || ::tcgetattr(master_, &t) != 0) return 0;
     return baudOf(::cfgetispeed(&t));
 }
 
@@ -165,8 +167,7 @@ void PtyUnit::run() {
                 // the dropped line also sees the mark.
                 hungUp_ = true;
                 ::close(master_);
-                ::close(slave_);
-                master_ = slave_ = -1;
+                master_ = -1;
                 return false;
             }
             reply = model_.handle(line);
@@ -231,7 +232,7 @@ void PtyUnit::run() {
         if (!rx.empty()) next = rx.front().due;
         if (!tx.empty() && !writeBlocked) next = next ? std::min(*next, tx.front().due) : tx.front().due;
         if (masterHup) {
-            auto retry = now + std::chrono::milliseconds(50);
+            auto retry = now + HangupRecheck;
             next = next ? std::min(*next, retry) : retry;
         }
         timespec ts{};
@@ -243,12 +244,20 @@ void PtyUnit::run() {
             ts.tv_nsec = static_cast<long>(ns % 1000000000);
             timeout = &ts;
         }
+        // A hung-up master reports POLLHUP at once, whatever is asked: it is
+        // left out of the poll, which then only sleeps until the next look.
         pollfd fds[2] = {{wake_[0], POLLIN, 0},
-                         {master_, static_cast<short>((masterHup ? 0 : POLLIN) | (writeBlocked ? POLLOUT : 0)), 0}};
-        int r = ::ppoll(fds, 2, timeout, nullptr);
+                         {master_, static_cast<short>(POLLIN | (writeBlocked ? POLLOUT : 0)), 0}};
+        int r = ::ppoll(fds, masterHup ? 1 : 2, timeout, nullptr);
         if (r < 0 && errno != EINTR) return;
         if (fds[0].revents) return;
-        masterHup = false;
+        if (masterHup) {
+            pollfd look{master_, POLLIN, 0};
+            if (::poll(&look, 1, 0) < 0) return;
+            fds[1].revents = look.revents;
+        }
+        // The program has the port closed: no slave descriptor is open.
+        masterHup = (fds[1].revents & (POLLHUP | POLLERR)) != 0;
         if (fds[1].revents & POLLIN) {
             char buf[1024];
             auto arrived = Clock::now();
@@ -266,10 +275,6 @@ void PtyUnit::run() {
                     rx.push_back({rxFree, buf[i]});
                 }
             }
-        } else if (fds[1].revents & (POLLHUP | POLLERR)) {
-            // No slave descriptor open (cannot happen while the unit holds
-            // its own); wait a little rather than spin on the condition.
-            masterHup = true;
         }
     }
 }

@@ -2,9 +2,13 @@
 //
 // The pty's slave side is linked as <folder>/COM<port>, which the program
 // opens as its serial port; the unit talks through the master side. The unit
-// keeps one descriptor of the slave open itself, so that the line does not
-// hang up while the program has the port closed, and the program can close
-// and reopen it as often as it likes.
+// holds no descriptor of the slave, so the program is the only one to have
+// it open. While the program has the port closed the master side reports a
+// hang-up (reads fail with EIO, poll gives POLLHUP); the unit then looks
+// again every few milliseconds, and serves again as soon as the port is
+// opened. The link is made only where no COM<N> exists, at a number the
+// program's own rule finds free (platform/port_numbers.h); the unit removes
+// it at the end only while it still leads to its pty.
 //
 // Line speed: the unit reads the baud rate the program set on the line (both
 // ends of a pty share one set of line settings). When it differs from the
@@ -22,15 +26,19 @@
 #include <thread>
 #include <vector>
 
+#include "platform/serial_devices.h"
 #include "sim/unit_model.h"
 
 namespace qv::sim {
 
 class PtyUnit {
 public:
-    // port 0 takes the lowest number whose COM<N> does not exist in folder.
-    // Throws std::runtime_error when the pty or the link cannot be made.
-    PtyUnit(const std::string& folder, UnitConfig cfg, int port = 0);
+    // port 0 takes the lowest number that reaches nothing in folder, with
+    // `devices` as the serial devices present (a number without COM file is
+    // taken when its /dev/ttyS<N-1> is one of them). Throws
+    // std::runtime_error when the pty or the link cannot be made, when no
+    // number from 1 to 99 is free, and when COM<port> exists already.
+    PtyUnit(const std::string& folder, UnitConfig cfg, int port = 0, std::vector<SerialDevice> devices = {});
     ~PtyUnit();  // stops the thread, removes the COM link
     PtyUnit(const PtyUnit&) = delete;
     PtyUnit& operator=(const PtyUnit&) = delete;
@@ -58,7 +66,6 @@ private:
     std::string linkPath_;
     std::string slavePath_;
     int master_ = -1;
-    int slave_ = -1;
     int wake_[2] = {-1, -1};
     std::atomic<bool> hungUp_{false};
     std::thread thread_;

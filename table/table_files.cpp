@@ -155,13 +155,10 @@ void MainForm::Command2_Click() {
         }
     }
 
-    std::string content;
-    for (const std::string& line : table::savedFileHeader(clock.now())) content += line + "\r\n";
-    for (const std::string& row : List2.items()) content += row + "\r\n";
     try {
         // Written whole into a temporary file and renamed over F, so a failure
         // leaves any earlier file as it was.
-        files.replaceFile(F, content);
+        files.replaceFile(F, table::savedFileText(clock.now(), List2.items()));
     } catch (const FileError& e) {
         MsgBox(" Can't save file: " + std::string(e.what()) + " ", "File", Buttons::OK,
                Icon::Exclamation);

@@ -112,6 +112,13 @@ std::vector<std::string> savedFileHeader(const LocalTime& t) {
             "* as of " + timeText(t) + " " + dateText(t), "*"};
 }
 
+std::string savedFileText(const LocalTime& t, const std::vector<std::string>& rows) {
+    std::string text;
+    for (const std::string& line : savedFileHeader(t)) text += line + "\r\n";
+    for (const std::string& row : rows) text += row + "\r\n";
+    return text;
+}
+
 std::string proposedSaveName(const LocalTime& t) { return "PRR Table " + dateText(t) + " .TXT"; }
 
 namespace {

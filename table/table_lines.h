@@ -91,6 +91,9 @@ std::string dateText(const LocalTime& t);
 
 // The six header lines a saved table file starts with.
 std::vector<std::string> savedFileHeader(const LocalTime& t);
+// The whole text of a saved table file: the six header lines, then one line
+// per row, each ended by CR LF.
+std::string savedFileText(const LocalTime& t, const std::vector<std::string>& rows);
 // The name the save dialog proposes: "PRR Table 03-04-2024 .TXT".
 std::string proposedSaveName(const LocalTime& t);
 

@@ -75,6 +75,7 @@ struct Case {
     // at port 2, which only the file leads to. No run ever writes the file.
     const char* settings = nullptr;
     std::string old = "old\r\n";  // old.txt afterwards
+    std::string env = {};          // set for the run, e.g. "TMPDIR=/nonexistent "
 };
 void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
 
@@ -101,7 +102,7 @@ TEST_P(Cli, SendsTheWindowsLinesAndEndsWithItsStatus) {
     Lines args = c.settings ? Lines{} : Lines{"--port", std::to_string(unit.port())};
     if (!c.trace.empty()) args.insert(args.end(), {"--trace", dir.file("wire.txt")});
     for (const std::string& a : c.args) args.push_back(a == "{link}" ? unit.linkPath() : a);
-    const int status = shell(dir, command(dir, args));
+    const int status = shell(dir, c.env + command(dir, args));
     // The status expected; a line that dropped is a failure of the link.
     EXPECT_TRUE(status == c.status && (status == 1 || !unit.hungUp())) << status << " " << dir.read("cli.err");
     ::usleep(30000);  // for the unit to take in the last line
@@ -134,6 +135,12 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"baro_at_device", {}, {"--device", "{link}", "baro", "disable"}, 0, {"*0100VR", "*0100EZ*0100PB=0"}, "", "", {}, ""},
         Case{"read_table_to_stdout", {}, {"read-table"}, 0, TwoRead, Table, ""},
         Case{"read_table_json", {}, {"read-table", "--json"}, 0, TwoRead, TableJson, ""},
+        Case{"read_table_to_stdout_without_tmpdir", {}, {"read-table"}, 0, TwoRead, Table, "", {}, nullptr, "old\r\n",
+             "TMPDIR=/nonexistent "},
+        // A trace line that cannot be written leaves the operation as it is, and is reported once.
+        Case{"trace_not_written", {}, {"--trace", "/dev/full", "detect"}, 3, {"*0100VR", "*0100VR", "*0100JH", "*0100JP", "*0100JC"},
+             "temperature12h=25\ntableTempUnit=F\npressureReductionConstant=29.92\n",
+             "quorvel-cli: cannot write the trace file /dev/full: No space left on device"},
         Case{"write_table_paced", [](Unit& c) { c.paced = true; }, {"write-table", "table.txt"}, 0, TableWrite, "", ""},
         // The unit is port 1, the first of the list; other ports may follow.
         Case{"ports", {}, {"ports"}, 0, {}, "1\t{device}\tCOM1 \u2192 {device}\n...", ""},
@@ -157,12 +164,28 @@ INSTANTIATE_TEST_SUITE_P(
               "COM1 recv *0001JC=29.92\\r\\n", "COM1 close"}},
         Case{"another_unit_id", [](Unit& c) { c.faults.answerAsId = "01"; }, {"read-table"}, 1, {"*0100VR"}, "",
              "Communications:  Unit detected, but at a different Unit ID.  Please verify Unit ID settings. "},
+        // A table of no lines is no JSON document either, as the window's save refuses it.
+        Case{"read_table_empty_json", [](Unit& c) { c.table.clear(); }, {"read-table", "--json"}, 1,
+             {"*0100VR", "*0100JT001"}, "", "Info:  No Table from unit to save. "},
         // Usage: 2.
         Case{"value_refused", {}, {"write-values", "--temp", "12.5", "--unit", "R", "--constant", "1"}, 2, {}, "",
              "Quorvel Config Software: Invalid 12-hour temperature value - integers only"},
         Case{"unknown_command", {}, {"fly"}, 2, {}, "", "quorvel-cli: unknown command \"fly\" (see quorvel-cli --help)"},
         Case{"baud_not_in_list", {}, {"--baud", "1234", "detect"}, 2, {}, "",
              "quorvel-cli: --baud takes one of 300 ... 115200, not \"1234\" (see quorvel-cli --help)"},
+        Case{"port_not_in_list", {}, {"--port", "32768", "detect"}, 2, {}, "",
+             "quorvel-cli: --port takes one of 1 ... 99, not \"32768\" (see quorvel-cli --help)", {}, ""},
+        Case{"port_as_listed", {}, {"--port", " 1", "baro", "enable"}, 0, {"*0100VR", "*0100EZ*0100PB=1"}, "", "", {},
+             ""},
+        Case{"device_missing", {}, {"--device", "/dev/nonexistent", "detect"}, 2, {}, "",
+             "quorvel-cli: --device /dev/nonexistent: no such device (see quorvel-cli --help)", {}, ""},
+        Case{"device_not_serial", {}, {"--device", "/etc/hostname", "detect"}, 2, {}, "",
+             "quorvel-cli: --device /etc/hostname: /etc/hostname is not a serial device (see quorvel-cli --help)", {},
+             ""},
+        Case{"folder_missing", {}, {"--folder", "/x", "detect"}, 2, {}, "",
+             "quorvel-cli: --folder /x: no such folder (see quorvel-cli --help)"},
+        Case{"read_table_empty_name", {}, {"read-table", ""}, 2, {}, "",
+             "quorvel-cli: read-table needs a FILE name, not \"\" (see quorvel-cli --help)"},
         // Files: 3. A question is answered Yes only with --yes.
         Case{"missing_table_file", {}, {"write-table", "missing.txt"}, 3, {}, "", "File:  Can't find selected file. Please verify... "},
         Case{"table_line_fails_check", {}, {"write-table", "bad.txt"}, 3, {"*0100VR"}, "",

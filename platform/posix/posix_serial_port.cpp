@@ -156,6 +156,20 @@ PosixSerialPort::PosixSerialPort(std::string programFolder, std::vector<std::str
 
 PosixSerialPort::~PosixSerialPort() = default;
 
+std::string serialDeviceProblem(const std::string& path) {
+    struct stat st{};
+    if (::stat(path.c_str(), &st) != 0) return errno == ENOENT ? "no such device" : errnoText(errno);
+    const std::string notSerial = path + " is not a serial device";
+    if (!S_ISCHR(st.st_mode)) return notSerial;
+    // Opened without becoming its controlling terminal and without waiting
+    // for a carrier, only to ask whether it is a terminal.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return {};
+    const bool terminal = ::isatty(fd) == 1;
+    ::close(fd);
+    return terminal ? std::string() : notSerial;
+}
+
 std::string PosixSerialPort::devicePath(int number) const {
     const std::string link = comLinkPath(folder_, number);
     struct stat st{};
