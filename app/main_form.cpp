@@ -1,6 +1,5 @@
 #include "app/main_form.h"
 
-#include "platform/port_numbers.h"
 
 namespace qv {
 
@@ -197,9 +196,7 @@ void MainForm::Combo1_KeyPress(int& KeyAscii) { KeyAscii = 0; }
 
 void MainForm::Combo1_DropDown() {
     // Enumerated on every opening, so an adapter plugged in meanwhile shows.
-    PortNumbers numbers(ui.programFolder(), serialDevices.devices());
-    numbers.bindNewDevices();
-    Combo1.setItemDetails(numbers.details());
+    Combo1.setItemDetails(portListDetails(ui.programFolder(), serialDevices.devices()));
 }
 
 void MainForm::Combo2_KeyPress(int& KeyAscii) { KeyAscii = 0; }

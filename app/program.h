@@ -19,7 +19,7 @@
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/posix/posix_serial_port.h"
-#include "platform/posix/termination_signals.h"
+#include "platform/termination_signals.h"
 #include "platform/program_folder.h"
 #include "platform/qt/main_window.h"
 #include "platform/qt/qt_serial_devices.h"

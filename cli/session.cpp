@@ -1,10 +1,6 @@
 #include "cli/session.h"
 
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <filesystem>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -18,10 +14,9 @@
 #include "app/main_form.h"
 #include "cli/ports.h"
 #include "platform/console/console_toolkit.h"
-#include "platform/posix/posix_serial_port.h"
-#ifdef QUORVEL_CLI_SERIAL_DEVICES
-#include "platform/qt/qt_serial_devices.h"
-#endif
+#include "platform/file_names.h"
+#include "platform/serial_port_factory.h"
+#include "platform/termination_signals.h"
 #include "platform/traced_serial_port.h"
 #include "table/table_lines.h"
 
@@ -85,28 +80,6 @@ std::string trimmed(const std::string& text) {
     return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
-// A folder of this run's own under the temporary folder, removed with
-// everything in it at the end.
-class PrivateFolder {
-public:
-    // Throws std::system_error with the errno of the failed mkdtemp.
-    PrivateFolder() {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "quorvel-cli-XXXXXX").string();
-        if (!::mkdtemp(tmpl.data())) throw std::system_error(errno, std::generic_category(), "cannot make a temporary folder");
-        path_ = tmpl;
-    }
-    ~PrivateFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    PrivateFolder(const PrivateFolder&) = delete;
-    PrivateFolder& operator=(const PrivateFolder&) = delete;
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
-
 // The file layer of the command line: the window's, except that the
 // settings file is never written. Without a settings file Form_Load would
 // create one with its default lines; here it only takes those lines as this
@@ -134,34 +107,28 @@ public:
         // number to /dev/ttyS<N-1>.
         if (o_.folder) {
             std::error_code ec;
-            if (!std::filesystem::exists(*o_.folder, ec)) throw Usage("--folder " + *o_.folder + ": no such folder");
-            if (!std::filesystem::is_directory(*o_.folder, ec))
+            if (!std::filesystem::exists(pathFromUtf8(*o_.folder), ec))
+                throw Usage("--folder " + *o_.folder + ": no such folder");
+            if (!std::filesystem::is_directory(pathFromUtf8(*o_.folder), ec))
                 throw Usage("--folder " + *o_.folder + " is not a folder");
         }
-        // --device: a private folder whose COM1 links to the device, so that
-        // the serial port opens it as port 1 by its own rule.
-        std::string portFolder = ui_.programFolder();
+        // --device: a port whose number 1 opens the device.
+        std::unique_ptr<SerialPort> port;
         if (o_.device) {
-            if (const std::string problem = serialDeviceProblem(*o_.device); !problem.empty())
-                throw Usage("--device " + *o_.device + ": " + problem);
-            deviceFolder_ = std::make_unique<PrivateFolder>();
-            const std::string link = deviceFolder_->path() + "/COM1";
-            std::error_code ec;
-            std::filesystem::create_symlink(std::filesystem::absolute(*o_.device), link, ec);
-            if (ec) throw std::system_error(ec, "cannot link " + link + " to " + *o_.device);
-            portFolder = deviceFolder_->path();
+            try {
+                port = makeDeviceSerialPort(*o_.device);
+            } catch (const std::invalid_argument& e) {
+                throw Usage("--device " + *o_.device + ": " + e.what());
+            }
+        } else {
+            port = makeSerialPort(ui_.programFolder());
         }
-        PosixSerialPort posix(portFolder);
         std::unique_ptr<TracedSerialPort> traced;
-        if (o_.trace) traced = std::make_unique<TracedSerialPort>(posix, *o_.trace, o_.device.value_or(""));
+        if (o_.trace) traced = std::make_unique<TracedSerialPort>(*port, *o_.trace, o_.device.value_or(""));
         SystemClock clock;
         SettingsReadOnly files;
-#ifdef QUORVEL_CLI_SERIAL_DEVICES
-        QtSerialDeviceCatalog serialDevices;
-#else
-        SerialDeviceCatalog& serialDevices = noSerialDevices();
-#endif
-        Platform platform{ui_, traced ? static_cast<SerialPort&>(*traced) : posix, clock, files, serialDevices};
+        const std::unique_ptr<SerialDeviceCatalog> serialDevices = makeSerialDeviceCatalog();
+        Platform platform{ui_, traced ? static_cast<SerialPort&>(*traced) : *port, clock, files, *serialDevices};
         MainForm form(platform);
         form_ = &form;
         files.protect(form.settingsPath());
@@ -171,13 +138,27 @@ public:
             return FileProblem;
         }
         ui_.watch(form.Label2, form.ProgressBar1, perLineText);
+        // Ctrl+C, a closed terminal or console window, SIGTERM: the window's
+        // own forced close, so the running operation stops at its next wait
+        // and closes the port on its usual path.
+        TerminationSignals signals;
+        ui_.onEvents([&] {
+            if (signals.take() == 0 || form.closing()) return;
+            interrupted_ = true;
+            form.requestClose(CloseRequest::Forced);
+        });
 
         if (o_.port) form.Combo1.setText(oneOf(form.Combo1, *o_.port, "--port"));
         if (o_.device) form.Combo1.setText("1");
         if (o_.baud) form.Combo2.setText(oneOf(form.Combo2, *o_.baud, "--baud"));
         if (o_.id) form.Combo3.setText(oneOf(form.Combo3, *o_.id, "--id"));
 
-        const int status = command(posix);
+        int status = command();
+        ui_.onEvents(nullptr);
+        if (interrupted_) {
+            err_ << "quorvel-cli: interrupted\n";
+            status = LinkOrUnit;
+        }
         // The operation is done as without a trace; a trace that lost lines
         // is reported once, and fails a run that went well otherwise.
         if (traced && traced->traceFailure()) {
@@ -189,9 +170,9 @@ public:
     }
 
 private:
-    int command(const PosixSerialPort& posix) {
+    int command() {
         const std::string& c = o_.command;
-        if (c == "ports") return ports(posix);
+        if (c == "ports") return ports();
         if (c == "detect") return detect();
         if (c == "read-values") return readValues();
         if (c == "write-values") return writeValues();
@@ -263,10 +244,10 @@ private:
 
     // The numbers the open Port list shows a device beside: the window's own
     // handler binds the devices no number reaches yet and writes the texts.
-    int ports(const PosixSerialPort& posix) {
+    int ports() {
         form_->Combo1_DropDown();
         const std::vector<PortEntry> entries =
-            reachablePorts(posix, form_->Combo1.items(), form_->Combo1.itemDetails());
+            reachablePorts(ui_.programFolder(), form_->Combo1.items(), form_->Combo1.itemDetails());
         if (o_.json) {
             Json doc = Json::array();
             for (const PortEntry& e : entries) doc.push_back({{"port", e.number}, {"device", e.device}, {"text", e.text}});
@@ -313,7 +294,7 @@ private:
             // no rows is refused by the save before its dialog, whatever the
             // output: what the window cannot save is no table file or JSON
             // document here either.
-            if (!toStdout) ui_.answerNextDialog(std::filesystem::absolute(o_.args[0]).string());
+            if (!toStdout) ui_.answerNextDialog(utf8Name(std::filesystem::absolute(pathFromUtf8(o_.args[0]))));
             if (int status = step(&MainForm::Command2_Click, FileSaved, false)) return status;
         } else if (!o_.json) {
             // The text the save writes, straight to standard output.
@@ -349,8 +330,8 @@ private:
     std::ostream& out_;
     std::ostream& err_;
     ConsoleToolkit ui_;
-    std::unique_ptr<PrivateFolder> deviceFolder_;
     MainForm* form_ = nullptr;
+    bool interrupted_ = false;
 };
 
 }  // namespace

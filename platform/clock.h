@@ -1,6 +1,8 @@
 // Time sources: a steady clock for time limits and the local date and time.
 #pragma once
 
+#include <ctime>
+
 namespace qv {
 
 struct LocalTime {
@@ -25,5 +27,8 @@ public:
     double seconds() override;
     LocalTime now() override;
 };
+
+// The calendar time of `t` in the system's local time zone.
+std::tm localCalendar(std::time_t t);
 
 }  // namespace qv

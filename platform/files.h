@@ -2,11 +2,13 @@
 //
 // How this works: only regular files are read or replaced. A read opens the
 // file without blocking (a FIFO would otherwise wait for a writer), looks at
-// what the descriptor is, and reads at most MaxReadSize + 1 bytes, so that a
+// what the open file is, and reads at most MaxReadSize + 1 bytes, so that a
 // device such as /dev/zero or a file that grows while read cannot fill the
 // memory. A replace writes a temporary file and renames it over the target,
 // which must not replace a device or a FIFO by a plain file; such a target is
-// refused before anything is written.
+// refused before anything is written. Names are UTF-8; the system's calls are
+// made per platform (platform/posix/posix_files.cpp, and on Windows
+// platform/win32/win32_files.cpp with wide-character names).
 #pragma once
 
 #include <cstddef>
@@ -38,9 +40,6 @@ public:
 private:
     int code_;
 };
-
-// Maps an errno value to a FileError for the named file.
-FileError fileErrorFromErrno(int err, const std::string& what, const std::string& path);
 
 class FileSystem {
 public:

@@ -2,10 +2,14 @@
 //
 // A copy of the program in a folder its user may create files in (a portable
 // copy, the build tree) keeps them beside the executable. An installed copy
-// (e.g. in /usr/bin) cannot, so it keeps them in a per-user folder,
-// $XDG_CONFIG_HOME/quorvel-config, or ~/.config/quorvel-config where
-// XDG_CONFIG_HOME is unset, empty or not an absolute path. That folder is
-// made on first start.
+// (e.g. in /usr/bin or C:\Program Files) cannot, so it keeps them in a
+// per-user folder, made on first start:
+// - Linux: $XDG_CONFIG_HOME/quorvel-config, or ~/.config/quorvel-config where
+//   XDG_CONFIG_HOME is unset, empty or not an absolute path;
+// - Windows: %APPDATA%\Quorvel Config, or
+//   %USERPROFILE%\AppData\Roaming\Quorvel Config where APPDATA is unset or
+//   not an absolute path.
+// Each system's rule is in platform/posix/ and platform/win32/.
 //
 // chooseProgramFolder() is the choice alone, on given inputs, so it can be
 // tried without installing; findProgramFolder() feeds it this process's
@@ -30,8 +34,8 @@ struct ProgramFolder {
 };
 
 // The choice alone. `executableFolder` is the running program's folder (may be
-// empty when unknown), `configHome` the value of XDG_CONFIG_HOME and `home`
-// the user's home folder ("" when unset); `canCreateFilesIn` says whether the
+// empty when unknown), `configHome` the value of XDG_CONFIG_HOME (Windows:
+// APPDATA) and `home` the user's home folder ("" when unset); `canCreateFilesIn` says whether the
 // user may create files in a folder. Makes nothing.
 ProgramFolder chooseProgramFolder(const std::string& executableFolder, const std::string& configHome,
                                   const std::string& home,
@@ -43,17 +47,23 @@ ProgramFolder chooseProgramFolder(const std::string& executableFolder, const std
 // fails, and start-up reports it as it reports any settings-file error.
 ProgramFolder findProgramFolder();
 
-// Makes the folder and any missing parents, each new one with mode 0700 (only
-// its user may look inside). Returns the error of the first mkdir that failed
+// Makes the folder and any missing parents, each new one for its user alone
+// (mode 0700 on POSIX; on Windows the per-user folder's own permissions). Returns the error of the first mkdir that failed
 // (an existing folder is no failure), or an empty error_code.
 std::error_code makeFolder(const std::string& path);
 
 // The user's home folder: $HOME when it is an absolute path, otherwise the
-// user's entry in the password database; "" when neither gives one.
+// user's entry in the password database (Windows: %USERPROFILE%, else the
+// user's profile folder); "" when none gives one.
 std::string homeFolder();
 
 // True when this process may create files in the folder (write and search
-// permission on it, by its effective ids).
+// permission on it, by its effective ids; on Windows, a file can be made
+// there and removed again).
 bool canCreateFilesIn(const std::string& folder);
+
+// The folder of the running executable; the current folder when it cannot
+// be told.
+std::string executableFolder();
 
 }  // namespace qv

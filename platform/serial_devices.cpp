@@ -1,10 +1,9 @@
 #include "platform/serial_devices.h"
 
-#include <dirent.h>
-
-#include <cstdlib>
 #include <fstream>
-#include <memory>
+#include <system_error>
+
+#include "platform/file_names.h"
 
 namespace qv {
 
@@ -15,11 +14,30 @@ public:
     std::vector<SerialDevice> devices() override { return {}; }
 };
 
+// The last part of a path, after its last "/" or "\\".
+std::string baseName(const std::string& path) {
+    const auto separator = path.find_last_of("/\\");
+    return separator == std::string::npos ? path : path.substr(separator + 1);
+}
+
 }  // namespace
 
+std::string deviceText(const SerialDevice& device) {
+    std::string what = device.description;
+    if (!device.manufacturer.empty() && what.find(device.manufacturer) == std::string::npos)
+        what = what.empty() ? device.manufacturer : device.manufacturer + " " + what;
+    if (what.empty() && device.builtInUart) what = "built-in serial port";
+    std::string text = baseName(device.path);
+    for (const std::string& part : {what, device.serialNumber})
+        if (!part.empty()) text += " \u00b7 " + part;
+    return text;
+}
+
 std::string resolvedPath(const std::string& path) {
-    std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr), &std::free);
-    return real ? std::string(real.get()) : std::string();
+    if (path.empty()) return {};
+    std::error_code ec;
+    const std::filesystem::path real = std::filesystem::canonical(pathFromUtf8(path), ec);
+    return ec ? std::string() : utf8Name(real);
 }
 
 SerialDeviceCatalog& noSerialDevices() {
@@ -30,22 +48,17 @@ SerialDeviceCatalog& noSerialDevices() {
 std::string stableSerialName(const std::string& devicePath, const std::string& byIdFolder) {
     const std::string device = resolvedPath(devicePath);
     if (device.empty()) return devicePath;
-    struct CloseDir {
-        void operator()(DIR* d) const { ::closedir(d); }
-    };
-    std::unique_ptr<DIR, CloseDir> dir(::opendir(byIdFolder.c_str()));
-    if (!dir) return devicePath;
-    while (const dirent* entry = ::readdir(dir.get())) {
-        const std::string name = entry->d_name;
-        if (name == "." || name == "..") continue;
-        const std::string link = byIdFolder + "/" + name;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(pathFromUtf8(byIdFolder), ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const std::string link = byIdFolder + "/" + utf8Name(it->path().filename());
         if (resolvedPath(link) == device) return link;
     }
     return devicePath;
 }
 
 bool phantomUart(const std::string& ttyName, const std::string& sysClassTty) {
-    std::ifstream type(sysClassTty + "/" + ttyName + "/type");
+    std::ifstream type(pathFromUtf8(sysClassTty + "/" + ttyName + "/type"));
     int value = -1;
     return type >> value && value == 0;  // 0 is the kernel's PORT_UNKNOWN
 }

@@ -22,6 +22,9 @@ struct SerialDevice {
     bool builtInUart = false;  // one of the machine's own ports (/dev/ttyS<k>)
 };
 
+// The numbers the Port list offers: 1 .. ListedPorts.
+inline constexpr int ListedPorts = 99;
+
 class SerialDeviceCatalog {
 public:
     virtual ~SerialDeviceCatalog() = default;
@@ -33,6 +36,20 @@ public:
 // A machine without serial devices: the catalog of the tests and tools that
 // do not ask for one.
 SerialDeviceCatalog& noSerialDevices();
+
+// What the open Port list shows beside each number 1 .. ListedPorts, in
+// order, for the devices present: the device and what it is ("ttyUSB0 · FTDI
+// FT232R USB UART · A50285BI", "COM3 · built-in serial port"), or the empty
+// text where the number reaches nothing. Where the system lets the program
+// choose the numbers (COM<N> links in `programFolder` on Linux), devices that
+// no number reaches yet are first bound to free numbers; on Windows the
+// number is the device's own COM number. Never fails.
+std::vector<std::string> portListDetails(const std::string& programFolder, const std::vector<SerialDevice>& devices);
+
+// A device as the Port list names it: its name (the last part of its path),
+// what it is (maker and model, the maker once), its serial number; empty
+// parts left out.
+std::string deviceText(const SerialDevice& device);
 
 // The absolute path with every link followed; the empty text when it does not
 // resolve (a dangling link, a missing file).

@@ -1,10 +1,9 @@
 #include "platform/toolkit.h"
 
-#include <unistd.h>
-
-#include <climits>
 #include <filesystem>
 #include <system_error>
+
+#include "platform/file_names.h"
 
 namespace qv {
 
@@ -13,7 +12,7 @@ namespace {
 void enterFolderOf(const FileDialogResult& result) {
     if (!result.confirmed || result.fileName.empty()) return;
     std::error_code ec;
-    auto folder = std::filesystem::path(result.fileName).parent_path();
+    auto folder = pathFromUtf8(result.fileName).parent_path();
     if (!folder.empty()) std::filesystem::current_path(folder, ec);
 }
 
@@ -29,14 +28,6 @@ FileDialogResult Toolkit::showSave(const FileDialogSettings& settings) {
     FileDialogResult result = saveDialog(settings);
     enterFolderOf(result);
     return result;
-}
-
-std::string executableFolder() {
-    char buf[PATH_MAX];
-    ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (n <= 0) return std::filesystem::current_path().string();
-    buf[n] = '\0';
-    return std::filesystem::path(buf).parent_path().string();
 }
 
 }  // namespace qv

@@ -72,7 +72,4 @@ protected:
     virtual FileDialogResult saveDialog(const FileDialogSettings& settings) = 0;
 };
 
-// The folder of the running executable (from /proc/self/exe).
-std::string executableFolder();
-
 }  // namespace qv

@@ -1,13 +1,11 @@
 #include "platform/traced_serial_port.h"
 
-#include <fcntl.h>
-#include <time.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include <chrono>
 #include <cstdio>
-#include <system_error>
+#include <ctime>
 #include <utility>
+
+#include "platform/clock.h"
 
 namespace qv {
 
@@ -15,14 +13,16 @@ namespace {
 
 // "2024-03-04 14:05:09.125": the local date and time to the millisecond.
 std::string localTimestamp() {
-    timespec now{};
-    ::clock_gettime(CLOCK_REALTIME, &now);
-    tm local{};
-    ::localtime_r(&now.tv_sec, &local);
+    using namespace std::chrono;
+    const auto now = system_clock::now();
+    const std::time_t seconds = system_clock::to_time_t(now);
+    // to_time_t may round; the milliseconds count from the second it gives.
+    long millis = static_cast<long>(duration_cast<milliseconds>(now - system_clock::from_time_t(seconds)).count());
+    if (millis < 0 || millis > 999) millis = 0;
+    const std::tm local = localCalendar(seconds);
     char buf[96];  // room for any int the compiler may assume
     std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03ld", local.tm_year + 1900,
-                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
-                  now.tv_nsec / 1000000);
+                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, millis);
     return buf;
 }
 
@@ -48,30 +48,6 @@ std::string escapedWireText(std::string_view bytes) {
         }
     }
     return out;
-}
-
-TraceFile::TraceFile(const std::string& path)
-    : fd_(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666)) {
-    if (fd_ < 0) throw std::system_error(errno, std::generic_category(), "cannot open the trace file " + path);
-}
-
-TraceFile::~TraceFile() {
-    if (fd_ >= 0) ::close(fd_);
-}
-
-void TraceFile::appendLine(std::string text) {
-    text += '\n';
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd_, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            // Never fatal: the line is given up, the first failure kept.
-            if (!failure_) failure_ = std::error_code(n < 0 ? errno : ENOSPC, std::generic_category());
-            return;
-        }
-        done += static_cast<size_t>(n);
-    }
 }
 
 TracedSerialPort::TracedSerialPort(SerialPort& inner, const std::string& tracePath, std::string portName)

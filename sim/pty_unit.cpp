@@ -1,6 +1,6 @@
 #include "sim/pty_unit.h"
 
-#include "platform/port_numbers.h"
+#include "platform/posix/port_numbers.h"
 #include "platform/posix/baud_rates.h"
 #include "platform/serial_port.h"
 

@@ -8,7 +8,7 @@
 #include <map>
 #include <regex>
 
-#include "platform/port_numbers.h"
+#include "platform/posix/port_numbers.h"
 #include "platform/serial_devices.h"
 #include "support/temp_dir.h"
 

@@ -7,6 +7,7 @@
 
 #include "platform/program_folder.h"
 #include "support/form_fixture.h"
+#include "support/platform_cases.h"
 
 namespace qv {
 namespace {
@@ -111,36 +112,15 @@ TEST_F(Settings, ShutdownReplacesTheFileWholeOrNotAtAll) {
     EXPECT_FALSE(form.FileExist("") || form.FileExist(dir.path()));  // no path, a folder
 }
 
+// The rows are the system's own (tests/posix/, tests/win32/).
 TEST(ProgramFolderChoice, ExecutableFolderWhenWritableElseTheUsersConfigFolder) {
-    const struct { std::string executable; bool writable; std::string configHome, home, folder; } cases[] = {
-        {"/opt/q", true, "/cfg", "/home/u", "/opt/q"},
-        {"/usr/bin", false, "/cfg/", "/home/u", "/cfg/quorvel-config"},
-        {"/usr/bin", false, "cfg", "/home/u", "/home/u/.config/quorvel-config"},  // relative XDG_CONFIG_HOME
-        {"", true, "", "/home/u", "/home/u/.config/quorvel-config"},
-        {"/usr/bin", false, "", "u", ""},  // no absolute home folder
-    };
-    for (const auto& c : cases) {
+    for (const FolderChoice& c : folderChoices()) {
         std::vector<std::string> asked;
         ProgramFolder chosen = chooseProgramFolder(c.executable, c.configHome, c.home,
                                                    [&](const std::string& f) { return asked.push_back(f), c.writable; });
         EXPECT_EQ(chosen.path + (chosen.portable ? " portable" : ""), c.folder + (c.folder == c.executable ? " portable" : ""));
         EXPECT_EQ(asked, c.executable.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.executable});
     }
-}
-
-// The per-user folder is made with its parents, for its user alone.
-TEST(ProgramFolderChoice, ThePerUserFolderIsMadeWithItsParentsForItsUserAlone) {
-    TempDir dir;
-    dir.write("file", "");
-    std::filesystem::create_directory(dir.file("kept"));
-    std::filesystem::permissions(dir.file("kept"), std::filesystem::perms(0755));
-    EXPECT_EQ(makeFolder(dir.file("home/.config/q")), std::error_code());
-    EXPECT_EQ(makeFolder(dir.file("kept/q/")), std::error_code());
-    EXPECT_EQ(makeFolder(dir.file("file/q")), std::make_error_code(std::errc::not_a_directory));
-    std::ostringstream modes;
-    for (const char* name : {"home", "home/.config", "home/.config/q", "kept", "kept/q"})
-        modes << std::oct << int(std::filesystem::status(dir.file(name)).permissions() & std::filesystem::perms::all) << " ";
-    EXPECT_EQ(modes.str(), "700 700 700 755 700 ");
 }
 
 }  // namespace

@@ -1,9 +1,7 @@
 #include "platform/console/console_toolkit.h"
 
+#include "platform/console/terminal.h"
 #include "platform/program_folder.h"
-
-#include <sys/ioctl.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <ostream>
@@ -14,14 +12,6 @@ namespace qv {
 namespace {
 
 constexpr int BarCells = 20;
-constexpr size_t DefaultColumns = 80;
-
-// The terminal's width in characters (80 when it cannot be told).
-size_t terminalColumns() {
-    winsize size{};
-    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
-    return DefaultColumns;
-}
 
 // A status text on one line: its line ends (a reply shown keeps its CR LF)
 // and other control characters become blanks.

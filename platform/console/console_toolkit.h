@@ -10,8 +10,9 @@
 // text is written as a line of its own; on a terminal a running progress bar
 // is drawn on the last line with the lines done, the lines in all and the
 // time left, and the texts that change with every line of a transfer are
-// shown in it instead of on lines of their own. There are no events to
-// process, no focus to show and nothing to beep.
+// shown in it instead of on lines of their own. There are no window events
+// to process (the caller may hook its own look at outside notices in their
+// place), no focus to show and nothing to beep.
 #pragma once
 
 #include <chrono>
@@ -43,11 +44,19 @@ public:
     Answer messageBox(const std::string& text, const std::string& title, Buttons buttons, Icon icon,
                       Answer defaultAnswer = Answer::Yes) override;
     void beep() override {}
-    void doEvents() override {}
+    // Runs the action given to onEvents, if any: there are no window events.
+    void doEvents() override {
+        if (onEvents_) onEvents_();
+    }
     void setFocus(Control& control) override { focus_ = &control; }
     Control* focus() const override { return focus_; }
     std::string programFolder() override;
     std::string tableFolder() override;
+
+    // What doEvents does from now on (nothing for an empty action): the
+    // caller's look at notices from outside, such as a termination signal,
+    // made where a window would handle its events.
+    void onEvents(std::function<void()> action) { onEvents_ = std::move(action); }
 
     // The next open or save dialog is confirmed with this file name.
     void answerNextDialog(std::string fileName) { dialogAnswer_ = std::move(fileName); }
@@ -80,6 +89,7 @@ private:
     Control* focus_ = nullptr;
     std::string dialogAnswer_;
     std::vector<ShownBox> boxes_;
+    std::function<void()> onEvents_;
 
     Label* status_ = nullptr;
     ProgressBar* progress_ = nullptr;

@@ -1,4 +1,5 @@
 #include "platform/posix/posix_serial_port.h"
+#include "platform/serial_port_factory.h"
 #include "platform/posix/baud_rates.h"
 
 #include <dirent.h>

@@ -104,13 +104,4 @@ private:
     std::unique_ptr<Session> session_;
 };
 
-// Why `path` cannot be a serial port, checked without touching the line:
-// "no such device" when nothing is there (a dangling link included),
-// "<path> is not a serial device" for anything but a terminal device (a
-// regular file, a folder, /dev/null), another system error's description
-// when the path cannot be looked at. The empty text for a terminal device,
-// and for a character device this user may not open or another program
-// holds: opening the port then says what is wrong.
-std::string serialDeviceProblem(const std::string& path);
-
 }  // namespace qv

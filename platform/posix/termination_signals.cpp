@@ -1,4 +1,4 @@
-#include "platform/posix/termination_signals.h"
+#include "platform/termination_signals.h"
 
 #include <fcntl.h>
 #include <signal.h>

@@ -9,7 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/posix/termination_signals.h"
+#include "platform/termination_signals.h"
 #include "platform/window_model.h"
 
 class QButtonGroup;

@@ -1,3 +1,4 @@
+// The program's own folder on POSIX systems (see platform/program_folder.h).
 #include "platform/program_folder.h"
 
 #include <fcntl.h>
@@ -6,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <filesystem>
 #include <vector>
@@ -71,6 +73,14 @@ std::string homeFolder() {
     passwd* found = nullptr;
     if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found) return {};
     return isAbsolute(found->pw_dir) ? std::string(found->pw_dir) : std::string();
+}
+
+std::string executableFolder() {
+    char buf[PATH_MAX];
+    ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n <= 0) return std::filesystem::current_path().string();
+    buf[n] = '\0';
+    return std::filesystem::path(buf).parent_path().string();
 }
 
 bool canCreateFilesIn(const std::string& folder) {

@@ -23,9 +23,6 @@
 
 namespace qv {
 
-// The numbers the Port list offers: 1 .. ListedPorts.
-inline constexpr int ListedPorts = 99;
-
 class PortNumbers {
 public:
     // Looks at what each number reaches in `folder` (the program's folder),

@@ -1,4 +1,4 @@
-#include "platform/port_numbers.h"
+#include "platform/posix/port_numbers.h"
 
 #include "platform/serial_port.h"
 
@@ -9,28 +9,6 @@
 #include <utility>
 
 namespace qv {
-
-namespace {
-
-std::string baseName(const std::string& path) {
-    auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// "ttyUSB0 · FTDI FT232R USB UART · A50285BI": the device's name, what it is
-// (maker and model, the maker once), its serial number; empty parts left out.
-std::string deviceText(const SerialDevice& device) {
-    std::string what = device.description;
-    if (!device.manufacturer.empty() && what.find(device.manufacturer) == std::string::npos)
-        what = what.empty() ? device.manufacturer : device.manufacturer + " " + what;
-    if (what.empty() && device.builtInUart) what = "built-in serial port";
-    std::string text = baseName(device.path);
-    for (const std::string& part : {what, device.serialNumber})
-        if (!part.empty()) text += " \u00b7 " + part;
-    return text;
-}
-
-}  // namespace
 
 PortNumbers::PortNumbers(std::string folder, std::vector<SerialDevice> devices, std::string ttyS)
     : folder_(std::move(folder)), devices_(std::move(devices)), ttyS_(std::move(ttyS)) {
@@ -122,6 +100,16 @@ std::vector<std::string> PortNumbers::details() const {
     std::vector<std::string> out;
     for (int number = 1; number <= ListedPorts; ++number) out.push_back(detail(number));
     return out;
+}
+
+}  // namespace qv
+
+namespace qv {
+
+std::vector<std::string> portListDetails(const std::string& programFolder, const std::vector<SerialDevice>& devices) {
+    PortNumbers numbers(programFolder, devices);
+    numbers.bindNewDevices();
+    return numbers.details();
 }
 
 }  // namespace qv
