@@ -1,6 +1,9 @@
 // UTF-8 texts inside the program, wide-character texts at every Windows call.
 #pragma once
 
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <windows.h>
 
 #include <string>
@@ -26,16 +29,28 @@ inline std::string utf8(const std::wstring& text) {
     return out;
 }
 
+// The UTF-8 form of `length` wide characters (-1: up to the terminating
+// zero); the empty text when they cannot be converted.
+inline std::string utf8(const wchar_t* text, int length = -1) {
+    if (!text || length == 0) return {};
+    const int n = ::WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
+    if (n <= 0) return {};
+    std::string out(static_cast<size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text, length, out.data(), n, nullptr, nullptr);
+    if (length < 0) out.pop_back();  // the terminating zero was converted too
+    return out;
+}
+
 // The system's description of a Windows error code, without its line end.
 inline std::string errorText(DWORD code) {
     wchar_t* buffer = nullptr;
     const DWORD n = ::FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
         reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    std::string text = n && buffer ? utf8(std::wstring(buffer, n)) : "error " + std::to_string(code);
+    std::string text = n && buffer ? utf8(buffer, static_cast<int>(n)) : std::string();
     if (buffer) ::LocalFree(buffer);
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
-    return text;
+    return text.empty() ? "Windows error " + std::to_string(code) : text;
 }
 
 // A handle closed when it goes out of scope.
