@@ -23,6 +23,10 @@ std::string settingsValue(const std::string& line) {
 
 std::string settingsText(const std::vector<std::string>& values) {
     std::string text;
+    // A first value that starts with a byte-order mark would lose it when
+    // read back, as a leading mark is taken for the file's; a blank in front
+    // keeps it, as the reader drops leading blanks.
+    if (!values.empty() && values[0].starts_with("\xEF\xBB\xBF")) text = " ";
     for (const std::string& v : values) text += v + "\r\n";
     return text;
 }

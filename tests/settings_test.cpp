@@ -103,6 +103,11 @@ TEST_F(Settings, ShutdownReplacesTheFileWholeOrNotAtAll) {
     ASSERT_TRUE(next.Form_Load());
     EXPECT_EQ(settings() + next.PortNumber + next.Combo2.text() + next.Combo3.text() + next.Text1.text(),
               "12\r\n19200\r\n07\r\n/t/a b.txt\r\n0\r\n" "121920007/t/a b.txt");
+    next.PortNumber = "\xEF\xBB\xBF" "3";  // kept whole, though a file's leading mark is dropped
+    next.Form_Unload();
+    MainForm third{platform};
+    ASSERT_TRUE(third.Form_Load());
+    EXPECT_EQ(third.PortNumber, next.PortNumber);
     files.writeFailure = FileError(FileError::DiskFull, "Cannot write \"x\": No space left on device");
     form.Form_Unload();
     EXPECT_EQ(shownBoxes(), " Settings could not be saved: Cannot write \"x\": No space left on device |File|1");
