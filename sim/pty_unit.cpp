@@ -3,6 +3,7 @@
 #include "platform/posix/port_numbers.h"
 #include "platform/posix/baud_rates.h"
 #include "platform/serial_port.h"
+#include "sim/reply_schedule.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -25,10 +26,9 @@ namespace qv::sim {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = ReplyClock;
 using Seconds = std::chrono::duration<double>;
 
-constexpr auto PieceGap = std::chrono::milliseconds(50);
 // How often a hung-up line (the program has the port closed) is looked at.
 constexpr auto HangupRecheck = std::chrono::milliseconds(5);
 
@@ -36,13 +36,6 @@ constexpr auto HangupRecheck = std::chrono::milliseconds(5);
 std::runtime_error failure(const std::string& what) {
     return std::runtime_error(what + ": " + std::strerror(errno));
 }
-
-constexpr std::size_t FifoBurst = 8;
-
-struct Timed {
-    Clock::time_point due;
-    char c;
-};
 
 }  // namespace
 
@@ -139,8 +132,8 @@ void PtyUnit::run() {
     // Wake up on time: the default timer slack would add ~50 us to every
     // paced character group.
     ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
-    std::deque<Timed> rx;  // characters still crossing the line to the unit
-    std::deque<Timed> tx;  // reply characters not yet sent
+    std::deque<TimedChar> rx;  // characters still crossing the line to the unit
+    std::deque<TimedChar> tx;  // reply characters not yet sent
     Clock::time_point rxFree{}, txFree{};
     std::string lineBuf;
     bool masterHup = false;
@@ -161,8 +154,7 @@ void PtyUnit::run() {
             std::lock_guard<std::mutex> lock(mutex_);
             UnitConfig& cfg = model_.config();
             if (baud != cfg.baud) return true;  // noise at the wrong speed
-            const Faults& f = cfg.faults;
-            if (f.hangupAfter >= 0 && model_.answered() >= f.hangupAfter) {
+            if (hangsUpNow(model_)) {
                 // Mark the hang-up before the line drops, so that whoever sees
                 // the dropped line also sees the mark.
                 hungUp_ = true;
@@ -172,32 +164,10 @@ void PtyUnit::run() {
             }
             reply = model_.handle(line);
             paced = cfg.paced;
-            pieces = f.pieces;
-            delay = f.replyDelay;
-            if (!f.slowMnemonic.empty() && model_.lastMnemonic() == f.slowMnemonic) delay += f.slowDelay;
+            pieces = cfg.faults.pieces;
+            delay = replyDelayOf(model_);
         }
-        if (!reply || reply->empty()) return true;
-        auto step = charTime(paced, baud);
-        auto t = std::max(done, txFree) + std::chrono::duration_cast<Clock::duration>(Seconds(std::max(0.0, delay)));
-        std::size_t n = reply->size();
-        std::size_t parts = pieces > 1 ? std::min<std::size_t>(static_cast<std::size_t>(pieces), n) : 1;
-        // A serial chip hands received characters on in small bursts, not one
-        // by one: each group of up to FifoBurst characters of a piece goes out
-        // when its last character has crossed the line.
-        std::size_t groupStart = tx.size();
-        for (std::size_t i = 0; i < n; ++i) {
-            // Piece k holds the characters [k*n/parts, (k+1)*n/parts).
-            bool newPiece = i > 0 && (i * parts) / n != ((i - 1) * parts) / n;
-            if (newPiece) t += PieceGap;
-            if (newPiece || tx.size() - groupStart == FifoBurst) {
-                for (std::size_t k = groupStart; k < tx.size(); ++k) tx[k].due = tx.back().due;
-                groupStart = tx.size();
-            }
-            t += step;
-            tx.push_back({t, (*reply)[i]});
-        }
-        for (std::size_t k = groupStart; k < tx.size(); ++k) tx[k].due = t;
-        txFree = t;
+        if (reply) txFree = queueReply(tx, *reply, std::max(done, txFree), delay, pieces, charTime(paced, baud));
         return true;
     };
 
@@ -216,7 +186,7 @@ void PtyUnit::run() {
             }
         }
         std::string chunk;
-        for (const Timed& t : tx) {
+        for (const TimedChar& t : tx) {
             if (t.due > now) break;
             chunk += t.c;
         }

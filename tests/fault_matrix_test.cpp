@@ -4,16 +4,19 @@
 // from the start or switched on for one exchange only: the port hands each
 // command line to the test just before it goes out, so the unit has the fault
 // in place when that line arrives and drops it at the next one. Closing the
-// window comes when the status line first shows a given text.
-#include <fnmatch.h>
-#include <sys/stat.h>
-
+// window comes when the status line first shows a given text. The rows run
+// on each line the platform has (support/unit_line.h); those with a fault of
+// a real device only on a line that has one.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <string_view>
+#include <thread>
 
-#include "support/system_faults.h"
-#include "support/unit_fixture.h"
+#include "support/form_fixture.h"
+#include "support/unit_line.h"
 
 namespace qv::test {
 namespace {
@@ -21,14 +24,15 @@ namespace {
 enum class Op { Verify, Detect, Read, Write, Baro, GetTable, SaveTable };
 using enum Op;
 const char* const OpNames[] = {"Verify", "Detect", "Read", "Write", "Baro", "GetTable", "SaveTable"};
-enum class PortFault { None, Missing, BadNumber, NoId, InUse, Denied, Reader };
+enum class PortFault { None, Missing, BadNumber, NoId };
 using enum PortFault;
 
 // A fault: the unit's faults, from the start or at the nth exchange (0: every
-// one) whose command holds `at`; or a fault of the port; or `close` (1, 2: the
-// user closes the window answering No, Yes; 3: unasked; 4: the system closes
-// it) when the status line starts with `at`.
-struct Fault { std::string name; sim::Faults faults = {}; std::string at = ""; int nth = 1, close = 0; PortFault port = None; };
+// one) whose command holds `at`; or a fault of the port settings or of a real
+// device; or `close` (1, 2: the user closes the window answering No, Yes; 3:
+// unasked; 4: the system closes it) when the status line starts with `at`.
+struct Fault { std::string name; sim::Faults faults = {}; std::string at = ""; int nth = 1, close = 0; PortFault port = None;
+               DeviceFault device = DeviceFault::None; };  // a device fault: the row needs a real device
 // A row: the boxes and the status (a '*' matches any characters), the data the
 // operation touches as snapshot() writes it, the table file loaded (empty:
 // none) and its content when the operation runs (empty: as loaded; "-":
@@ -41,7 +45,8 @@ struct Row {
     bool bar = false;
 };
 
-void PrintTo(const Row& r, std::ostream* out) { *out << OpNames[int(r.op)] << "_" << r.fault.name; }
+struct Case { Row row; UnitLineKind line; };  // a row on one kind of line
+void PrintTo(const Case& c, std::ostream* out) { *out << c.line.name << "_" << OpNames[int(c.row.op)] << "_" << c.row.fault.name; }
 
 sim::Faults with(auto set) {  // no faults but those that set switches on
     sim::Faults f;
@@ -52,6 +57,7 @@ const sim::Faults Silent = with([](auto& f) { f.silent = true; }), Garbled = wit
 const sim::Faults Short = with([](auto& f) { f.shortReply = true; }), HangUp = with([](auto& f) { f.hangupAfter = 0; });
 Fault at(std::string name, std::string cmd, sim::Faults f, int nth = 1) { return {name, f, cmd, nth}; }
 Fault port(const char* name, PortFault p) { return {name, {}, "", 1, 0, p}; }
+Fault device(const char* name, DeviceFault d, sim::Faults f = {}) { return {name, f, "", 1, 0, PortFault::None, d}; }
 Fault closes(const char* name, std::string status, int how) { return {name, {}, status, 1, how}; }
 
 const Box NoVR{" Unit is not responding.  Please verify PC and/or unit Port and/or Baud Rate. ", "Communications"};
@@ -63,7 +69,7 @@ const Box NotBaro{"Unit is not a Rarerizeza Rerededo!\nCannot transfer table to 
 const Box Question{" Values are still being written to the unit.  Closing now leaves the unit partly written.  "
                    "Close anyway? ", AppTitle, Icon::Exclamation};
 const Box Complete{"           Transfer Complete.                           ", "Information", Icon::Information};
-const Box Dropped{" The serial device /dev/pts/* was disconnected. Plug it in again and repeat the operation. ",
+const Box Dropped{" The serial device * was disconnected. Plug it in again and repeat the operation. ",
                   "Port", Icon::Exclamation};
 const Box DeniedBox{" Error  10013:  Permission denied for /dev/pts/*: only its owner \"root\" may open it. An "
                     "administrator must grant you access, for example with a udev rule for the device.",
@@ -123,12 +129,12 @@ std::vector<Row> allRows() {
     succeeds(Write, at("SlowJPRetried", "JP", late(3.3), 0));
     rows.insert(rows.end(), {
         verify({"AnswerFromAnotherId", with([](auto& f) { f.answerAsId = "02"; })}, otherId, ""),
-        verify(port("PortInUse", InUse), ex(" Port already in use!   Please verify... ", "Port")),
+        verify(device("PortInUse", DeviceFault::InUse), ex(" Port already in use!   Please verify... ", "Port")),
         verify(port("MissingDevice", Missing), ex(" Invalid Serial Port Number!   Please verify... ", "Port")),
         // Another program holds the device open without locking it: the status line names it.
-        verify({"OtherReader", with([](auto& f) { f.answerAsId = "02"; }), "", 1, 0, Reader}, otherId,
+        verify(device("OtherReader", DeviceFault::Reader, with([](auto& f) { f.answerAsId = "02"; })), otherId,
                "/dev/pts/* is also open in process * (sleep)"),
-        verify(port("PermissionDenied", Denied), DeniedBox),
+        verify(device("PermissionDenied", DeviceFault::Denied), DeniedBox),
         verify(port("PortNumberNoNumber", BadNumber), ex(" Error  13:  Type mismatch", "Info")),
         verify(port("NoUnitId", NoId), error("Must supply value for COM port, baud rate, and ID.", Icon::Stop)),
         verify(at("HangUpAtVR", "VR", HangUp), ex(" Error  10005:  The serial device *", "Info"), "Verifying Communication...."),
@@ -197,7 +203,7 @@ std::vector<Row> allRows() {
     std::string lines1000, comments6;
     for (int i = 0; i < 1000; ++i) lines1000 += "1 2\r\n", comments6 += i < 6 ? "*\r\n" : "";
     // The file must still hold what List1 shows, and hold a table at all.
-    const Box changed = ex(" The table file */table.txt has changed since it was loaded.  Load it again before saving it "
+    const Box changed = ex(" The table file *table.txt has changed since it was loaded.  Load it again before saving it "
                            "to the unit. ", "File");
     write("FileGrownSinceLoading", "1 2\r\n", changed, "|list2=1 bar=0", "1 2\r\n3 4\r\n5 6\r\n");
     write("FileEditedSinceLoading", "*\r\n1 2\r\n", changed, "|list2=1 bar=0", "*\r\n1 3\r\n");
@@ -207,7 +213,7 @@ std::vector<Row> allRows() {
     write("HeaderEditedSinceLoading", "* a\r\n1 2\r\n", Complete, "1:2|list2=0 bar=1", "* b\r\n\r\n1 2\r\n");
     write("EchoEqualInValue", "20 20\r\n", Complete, "20:20|list2=0 bar=1", "", "20.000");
     write("NoTableLoaded", "", ex(" No Table from File to transfer. ", "Info"), "|list2=1 bar=0");
-    write("TableFileGone", "20 1.0\r\n", ex(" The table file */table.txt was moved or deleted since it was loaded.  Load a "
+    write("TableFileGone", "20 1.0\r\n", ex(" The table file *table.txt was moved or deleted since it was loaded.  Load a "
           "table file again before saving it to the unit. ", "File"), "|list2=1 bar=0", "-");
     write("Over999Lines", lines1000, ex(" Table has more than 999 lines.  Transfer aborted. ", "Error"), "|list2=1 bar=0");
     write("MalformedLine7", comments6 + "12\r\n20 1.0\r\n", ex(" Invalid table entry, line  7.  Transfer aborted.", "Error"),
@@ -226,42 +232,59 @@ std::vector<Row> allRows() {
     return rows;
 }
 
-// The real port; every command line is shown to beforeWrite first.
-struct WatchedPort : PosixSerialPort {
-    using PosixSerialPort::PosixSerialPort;
-    void write(const std::string& text) override { beforeWrite(text), PosixSerialPort::write(text); }
+// The port of the line, which it owns; every command line is shown to beforeWrite first.
+struct WatchedPort : SerialPort {
+    explicit WatchedPort(const std::string&) {}
+    std::unique_ptr<UnitLine> line;
     std::function<void(const std::string&)> beforeWrite = [](const std::string&) {};
+
+    SerialPort& to() const { return line->port(); }
+    void setPortNumber(int n) override { to().setPortNumber(n); }
+    int portNumber() const override { return to().portNumber(); }
+    void setSettings(const std::string& s) override { to().setSettings(s); }
+    const std::string& settings() const override { return to().settings(); }
+    void open() override { to().open(); }
+    void close() override { to().close(); }
+    bool isOpen() const override { return to().isOpen(); }
+    void write(const std::string& text) override { beforeWrite(text), to().write(text); }
+    std::string readAvailable() override { return to().readAvailable(); }
+    bool waitReadable(int ms) override { return to().waitReadable(ms); }
+    std::string otherUsers() const override { return to().otherUsers(); }
 };
+
+// True when text matches pattern, in which '*' stands for any characters.
+bool matches(std::string_view pattern, std::string_view text) {
+    const size_t star = pattern.find('*');
+    if (star == std::string_view::npos) return pattern == text;
+    if (text.substr(0, star) != pattern.substr(0, star)) return false;
+    for (size_t i = star; i <= text.size(); ++i)
+        if (matches(pattern.substr(star + 1), text.substr(i))) return true;
+    return false;
+}
 
 std::string boxLine(const std::string& text, const std::string& title, Icon icon, Buttons buttons) {
     return text + "|" + title + "|" + std::to_string(int(icon)) + "|" + std::to_string(int(buttons)) + "\n";
 }
 
-struct FaultMatrix : FormFixtureWith<WatchedPort, FileSystem, ::testing::TestWithParam<Row>> {
-    std::unique_ptr<sim::PtyUnit> unit;
-    PosixSerialPort holder{dir.path()};  // another user of the port
-    std::optional<DeviceHolder> reader;   // another program that reads the device
-    int highest = 0;                      // the progress bar's highest value
+struct FaultMatrix : FormFixtureWith<WatchedPort, FileSystem, ::testing::TestWithParam<Case>> {
+    UnitLine* unit = nullptr;  // owned by the port
+    int highest = 0;           // the progress bar's highest value
 
     void SetUp() override {
-        const Row& row = GetParam();
+        const Row& row = GetParam().row;
         const Fault& f = row.fault;
         sim::UnitConfig cfg = sim::defaultConfig();
         cfg.paced = false;
         if (row.op == SaveTable) cfg.table.clear();
         if (f.at.empty()) cfg.faults = f.faults;
-        unit = std::make_unique<sim::PtyUnit>(dir.path(), cfg);
+        port.line = GetParam().line.make(dir.path(), cfg), unit = port.line.get();
         if (!f.at.empty() && !f.close)
             port.beforeWrite = [this, &f, seen = 0](const std::string& line) mutable {
                 const bool hit = line.find(f.at) != std::string::npos && (f.nth == 0 || ++seen == f.nth);
                 unit->withModel([&](sim::UnitModel& m) { m.config().faults = hit ? f.faults : sim::Faults{}; });
             };
-        form.Combo1.setText(f.port == Missing ? "250" : f.port == BadNumber ? "x" : std::to_string(unit->port()));
+        form.Combo1.setText(f.port == Missing ? "250" : f.port == BadNumber ? "x" : std::to_string(unit->number()));
         form.Combo2.setText("9600"), form.Combo3.setText(f.port == NoId ? "" : "01");
-        if (f.port == InUse) holder.setPortNumber(unit->port()), holder.open();
-        if (f.port == Reader) reader.emplace(unit->slavePath());
-        // For the permission case the folder becomes the root's; the device stays closed.
-        ASSERT_TRUE(f.port != Denied || ::chmod(dir.path().c_str(), 0755) == 0);
         if (!row.file.empty()) dir.write("table.txt", row.file), form.Text1.setText(dir.file("table.txt"));
         form.Command10_Click();
         if (row.now == "-") std::filesystem::remove(dir.file("table.txt"));
@@ -288,7 +311,7 @@ struct FaultMatrix : FormFixtureWith<WatchedPort, FileSystem, ::testing::TestWit
             case Verify:  // with the settings a check that passed took over
                 t = " " + port.settings() + " " + form.UnitID + "|" + form.PortNumber + "|" + form.BaudRate;
                 return "ok=" + std::to_string(form.CommOK) + " open=" + std::to_string(port.isOpen()) +
-                       (form.CommOK ? t + " port=" + std::to_string(port.portNumber() == unit->port()) : "");
+                       (form.CommOK ? t + " port=" + std::to_string(port.portNumber() == unit->number()) : "");
             case Detect: case Read:
                 return form.txt12HourTemp.text() + "|" + std::to_string(form.cboTableTempUnit.listIndex()) + "|" +
                        form.txtPressureReductionConstant.text();
@@ -300,7 +323,7 @@ struct FaultMatrix : FormFixtureWith<WatchedPort, FileSystem, ::testing::TestWit
             case SaveTable:
                 for (const auto& [temp, ratio] : u.table) t += (t.empty() ? "" : " ") + temp + ":" + ratio;
                 t += "|list2=" + std::to_string(form.List2.listCount());
-                return GetParam().bar ? t + " bar=" + std::to_string(highest) : t;
+                return GetParam().row.bar ? t + " bar=" + std::to_string(highest) : t;
         }
         return {};
     }
@@ -328,18 +351,26 @@ struct FaultMatrix : FormFixtureWith<WatchedPort, FileSystem, ::testing::TestWit
 
 // A failed detection leaves only the set-up frames enabled.
 TEST_P(FaultMatrix, EndsAsItsOperationMust) {
-    const Row& row = GetParam();
-    const auto go = [&] { return run(row.op); };
-    const std::string got = row.fault.port != Denied ? go() : runWithoutAccess(unit->slavePath(), go).value_or("not run");
+    const Row& row = GetParam().row;
+    const std::string got = unit->run(row.fault.device, [&] { return run(row.op); }).value_or("not run");
     std::string wanted;
     for (const Box& b : row.boxes) wanted += boxLine(b.text, b.title, b.icon, b == Question ? Buttons::YesNo : Buttons::OK);
     const bool closing = row.fault.close > 1;
     const std::string frames = closing ? "" : row.op == Detect && !row.boxes.empty() ? "0000000011" : "1111111111";
     wanted += row.status + "\n" + frames + "\n" + row.data + "\nopen=0 busy=0" + (closing ? " closing" : " bar=0");
-    EXPECT_EQ(::fnmatch(wanted.c_str(), got.c_str(), FNM_NOESCAPE), 0) << "got:\n" << got << "\nwanted:\n" << wanted;
+    EXPECT_TRUE(matches(wanted, got)) << "got:\n" << got << "\nwanted:\n" << wanted;
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, FaultMatrix, ::testing::ValuesIn(allRows()),
+// Every row on every line of this platform that can have its fault.
+std::vector<Case> allCases() {
+    std::vector<Case> cases;
+    for (const UnitLineKind& line : unitLines())
+        for (const Row& row : allRows())
+            if (line.realDevice || row.fault.device == DeviceFault::None) cases.push_back({row, line});
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, FaultMatrix, ::testing::ValuesIn(allCases()),
                          [](const auto& info) { return ::testing::PrintToString(info.param); });
 
 }  // namespace

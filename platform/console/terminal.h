@@ -10,7 +10,9 @@ namespace qv {
 
 // Makes the console show the program's UTF-8 text as such: on Windows the
 // console's output code page becomes UTF-8 and its escape sequences (which
-// the progress bar uses) are turned on; elsewhere nothing is needed.
+// the progress bar uses) are turned on, and standard output and error take
+// the program's bytes as they are (no CR added before LF); elsewhere nothing
+// is needed.
 void prepareConsole();
 
 // True when standard error is a terminal (a console window on Windows).

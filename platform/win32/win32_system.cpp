@@ -3,7 +3,11 @@
 // program (platform/console/terminal.h).
 #include "platform/win32/win32_text.h"  // windows.h, which shellapi.h needs first
 
+#include <fcntl.h>
+#include <io.h>
 #include <shellapi.h>
+
+#include <cstdio>
 
 #include "platform/clock.h"
 #include "platform/console/terminal.h"
@@ -20,6 +24,11 @@ void prepareConsole() {
     // The program writes UTF-8; the console shows it as such only with this
     // code page (the default is the OEM one, e.g. 850).
     ::SetConsoleOutputCP(CP_UTF8);
+    // The bytes written are the bytes that arrive: a table sent to standard
+    // output keeps its CR LF line ends (text mode would make them CR CR LF)
+    // and is the same file as the one read-table saves.
+    ::_setmode(::_fileno(stdout), _O_BINARY);
+    ::_setmode(::_fileno(stderr), _O_BINARY);
     // The progress bar redraws its line with "\r" and ESC [K.
     for (DWORD stream : {STD_OUTPUT_HANDLE, STD_ERROR_HANDLE}) {
         const HANDLE h = ::GetStdHandle(stream);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <ostream>
 #include <string>
 
 #include "app/main_form.h"
@@ -48,5 +49,18 @@ protected:
 };
 
 using FormFixture = FormFixtureWith<NoSerialPort>;
+
+// A box as the tests compare it: text, title and icon (every box of these
+// operations has an OK button only, which boxSeen checks as well).
+struct Box {
+    std::string text;
+    std::string title = AppTitle;
+    Icon icon = Icon::None;
+    bool operator==(const Box&) const = default;
+};
+
+inline std::ostream& operator<<(std::ostream& out, const Box& b) {
+    return out << "{\"" << b.text << "\", \"" << b.title << "\", icon " << static_cast<int>(b.icon) << "}";
+}
 
 }  // namespace qv

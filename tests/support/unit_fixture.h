@@ -21,19 +21,6 @@
 
 namespace qv::test {
 
-// A box as the tests compare it: text, title and icon (every box of these
-// operations has an OK button only, which boxSeen checks as well).
-struct Box {
-    std::string text;
-    std::string title = AppTitle;
-    Icon icon = Icon::None;
-    bool operator==(const Box&) const = default;
-};
-
-inline std::ostream& operator<<(std::ostream& out, const Box& b) {
-    return out << "{\"" << b.text << "\", \"" << b.title << "\", icon " << static_cast<int>(b.icon) << "}";
-}
-
 class UnitFixture : public FormFixtureWith<PosixSerialPort> {
 protected:
     std::unique_ptr<sim::PtyUnit> unit;
