@@ -83,7 +83,10 @@ bool ModelPort::waitReadable(int timeoutMs) {
     if (hungUp_) return true;
     const auto until = ReplyClock::now() + std::chrono::milliseconds(std::max(0, timeoutMs));
     const bool due = !tx_.empty() && tx_.front().due <= until;
-    std::this_thread::sleep_until(due ? tx_.front().due : until);
+    // A sleep may end early (MinGW's does, by the system timer's grain):
+    // the wait lasts until its time has come.
+    const auto wake = due ? tx_.front().due : until;
+    while (ReplyClock::now() < wake) std::this_thread::sleep_until(wake);
     return due;
 }
 
