@@ -11,7 +11,7 @@ set(QUORVEL_SHARED_SOURCES
   table/read_table.cpp table/table_files.cpp table/table_lines.cpp table/write_table.cpp
   common/numbers.cpp
   platform/clock.cpp platform/controls.cpp platform/files.cpp
-  platform/toolkit.cpp platform/serial_devices.cpp
+  platform/toolkit.cpp platform/serial_devices.cpp platform/serial_port.cpp
   platform/traced_serial_port.cpp)
 
 # The system's part of the toolkit layer on Linux: files, the program's

@@ -1,6 +1,7 @@
 // The serial port as the window's operations use it.
 #pragma once
 
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -32,6 +33,7 @@ public:
 
     static constexpr int InvalidPort = 8002;
     static constexpr int PortInUse = 8005;
+    static constexpr int InvalidSetting = 380;
 
 private:
     int number_;
@@ -39,6 +41,21 @@ private:
     Kind kind_;
     std::string device_;
 };
+
+// The line settings of a port.
+struct LineSettings {
+    int baud = 9600;
+    char parity = 'N';  // 'N', 'E' or 'O'
+    int dataBits = 8;
+    int stopBits = 1;
+};
+
+// Reads line settings written "baud,parity,data bits,stop bits" ("9600,N,8,1";
+// blanks around a part and a lower-case parity letter are allowed), with 5 to
+// 8 data bits, 1 or 2 stop bits and a baud rate that `baudUsable` accepts.
+// Throws SerialError InvalidSetting ("Invalid property value: baud rate 9601
+// in "9601,N,8,1"") naming the first part that cannot be used.
+LineSettings parseLineSettings(const std::string& settings, const std::function<bool(int)>& baudUsable);
 
 class SerialPort {
 public:

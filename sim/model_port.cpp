@@ -19,13 +19,8 @@ void ModelPort::setPortNumber(int number) {
 }
 
 void ModelPort::setSettings(const std::string& settings) {
-    // Only the baud rate matters to the unit; the other three fields must be there.
-    const std::string baud = settings.substr(0, settings.find(','));
-    const bool whole = !baud.empty() && baud.size() <= 7 &&
-                       std::all_of(baud.begin(), baud.end(), [](char c) { return c >= '0' && c <= '9'; });
-    if (std::count(settings.begin(), settings.end(), ',') != 3 || !whole || std::stoi(baud) == 0)
-        throw SerialError(InvalidSetting, "Invalid property value: baud rate " + baud + " in \"" + settings + "\"");
-    baud_ = std::stoi(baud);
+    // Only the baud rate matters to the unit; the rest must still be usable.
+    baud_ = parseLineSettings(settings, [](int baud) { return baud > 0; }).baud;
     settings_ = settings;
 }
 

@@ -50,7 +50,7 @@ class PosixSerialPort : public SerialPort {
 public:
     static constexpr int NotOpen = 8012;
     static constexpr int WriteTimeout = 8021;
-    static constexpr int InvalidSetting = 380;
+    static constexpr int InvalidSetting = SerialError::InvalidSetting;
     static constexpr int SystemErrorBase = 10000;
 
     // lockFolders: where UUCP lock files are looked for and made.
@@ -81,12 +81,7 @@ public:
     std::string lockFile() const;
 
 private:
-    struct Line {
-        int baud = 9600;
-        char parity = 'N';
-        int dataBits = 8;
-        int stopBits = 1;
-    };
+    using Line = LineSettings;
     // What an open port holds, given back by its destructor.
     struct Session;
 

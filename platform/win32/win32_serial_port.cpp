@@ -24,13 +24,6 @@ struct CloseHandleOf {
 };
 using UniqueHandle = std::unique_ptr<void, CloseHandleOf>;
 
-std::string trim(const std::string& s) {
-    auto b = s.find_first_not_of(" \t");
-    if (b == std::string::npos) return {};
-    auto e = s.find_last_not_of(" \t");
-    return s.substr(b, e - b + 1);
-}
-
 // The communication time-outs: reads as `readWaitMs` asks (-1: return at
 // once with what is there; otherwise wait at most that long for the
 // characters asked for), writes with some seconds on top of the time the
@@ -162,33 +155,7 @@ void Win32SerialPort::setPortNumber(int number) {
 }
 
 Win32SerialPort::Line Win32SerialPort::parseSettings(const std::string& settings) {
-    std::vector<std::string> parts;
-    std::string::size_type start = 0;
-    while (true) {
-        auto comma = settings.find(',', start);
-        parts.push_back(trim(settings.substr(start, comma == std::string::npos ? std::string::npos : comma - start)));
-        if (comma == std::string::npos) break;
-        start = comma + 1;
-    }
-    auto invalid = [&](const std::string& what) {
-        return SerialError(InvalidSetting, "Invalid property value: " + what + " in \"" + settings + "\"");
-    };
-    if (parts.size() != 4) throw invalid("line settings must read baud,parity,data bits,stop bits");
-    auto whole = [](const std::string& s, int& out) {
-        if (s.empty() || s.size() > 7 || !std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; }))
-            return false;
-        out = std::stoi(s);
-        return true;
-    };
-    Line line;
-    if (!whole(parts[0], line.baud) || std::find(std::begin(Bauds), std::end(Bauds), line.baud) == std::end(Bauds))
-        throw invalid("baud rate " + parts[0]);
-    if (parts[1].size() != 1 || std::string("NnEeOo").find(parts[1][0]) == std::string::npos)
-        throw invalid("parity " + parts[1]);
-    line.parity = static_cast<char>(std::toupper(static_cast<unsigned char>(parts[1][0])));
-    if (!whole(parts[2], line.dataBits) || line.dataBits < 5 || line.dataBits > 8) throw invalid("data bits " + parts[2]);
-    if (!whole(parts[3], line.stopBits) || line.stopBits < 1 || line.stopBits > 2) throw invalid("stop bits " + parts[3]);
-    return line;
+    return parseLineSettings(settings, [](int baud) { return std::find(std::begin(Bauds), std::end(Bauds), baud) != std::end(Bauds); });
 }
 
 namespace {

@@ -61,7 +61,7 @@ class Win32SerialPort : public SerialPort {
 public:
     static constexpr int NotOpen = 8012;
     static constexpr int WriteTimeout = 8021;
-    static constexpr int InvalidSetting = 380;
+    static constexpr int InvalidSetting = SerialError::InvalidSetting;
     static constexpr int SystemErrorBase = 10000;
 
     // The program's folder is not used: on Windows the number is the port.
@@ -93,12 +93,7 @@ public:
     static std::string portName(int number);
 
 private:
-    struct Line {
-        int baud = 9600;
-        char parity = 'N';
-        int dataBits = 8;
-        int stopBits = 1;
-    };
+    using Line = LineSettings;
     // What an open port holds, given back by its destructor.
     struct Session;
 
