@@ -40,6 +40,10 @@ class WinePort {
 public:
     WinePort(int port, const std::string& tty)
         : link_(std::filesystem::path(std::getenv("WINEPREFIX")) / "dosdevices" / ("com" + std::to_string(port))) {
+        // Wine's device manager points com1 at /dev/ttyS0 when Wine's
+        // services start: they are started once, before the first link.
+        static const bool started = std::system("wine cmd /c exit >/dev/null 2>&1") == 0;
+        (void)started;
         std::filesystem::remove(link_);
         std::filesystem::create_symlink(tty, link_);
         int ready[2];
