@@ -205,12 +205,15 @@ void Win32Window::create(Control& control, int id) {
     control.setObserver(this);
 }
 
-RECT Win32Window::outerRect() const {
+SIZE Win32Window::outerSize() const {
+    // The design's inner size at this DPI and the frame the system draws
+    // around it now.
     const WindowSize size = form_.windowSize();
-    RECT r{0, 0, scaled(size.clientWidth), scaled(size.clientHeight)};
-    ::AdjustWindowRectExForDpi(&r, static_cast<DWORD>(::GetWindowLongPtrW(hwnd_, GWL_STYLE)), FALSE,
-                               static_cast<DWORD>(::GetWindowLongPtrW(hwnd_, GWL_EXSTYLE)), static_cast<UINT>(dpi_));
-    return r;
+    RECT window{}, client{};
+    ::GetWindowRect(hwnd_, &window);
+    ::GetClientRect(hwnd_, &client);
+    return {scaled(size.clientWidth) + (window.right - window.left) - client.right,
+            scaled(size.clientHeight) + (window.bottom - window.top) - client.bottom};
 }
 
 HFONT Win32Window::designFont(int centipoints, bool bold) {
@@ -313,17 +316,21 @@ void Win32Window::layout() {
         const int row = textHeight(font) + scaled(2);
         ::SendMessageW(native.handle, CB_SETITEMHEIGHT, 0, row);
         ::SetWindowPos(native.handle, nullptr, x, y, w, h + VisibleRows * row, SWP_NOZORDER | SWP_NOACTIVATE);
-        RECT closed{};
-        ::GetWindowRect(native.handle, &closed);
-        const LRESULT field = ::SendMessageW(native.handle, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
-        const int wanted = static_cast<int>(field) + h - (closed.bottom - closed.top);
-        if (field != CB_ERR && wanted > 0)
-            ::SendMessageW(native.handle, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), wanted);
+        // Systems differ in what they add to the field's height: the height
+        // asked for is corrected by what the closed box then measures.
+        LRESULT field = ::SendMessageW(native.handle, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
+        for (int attempt = 0; field != CB_ERR && attempt < 3; ++attempt) {
+            RECT closed{};
+            ::GetWindowRect(native.handle, &closed);
+            const int missing = h - (closed.bottom - closed.top);
+            if (missing == 0 || field + missing <= 0) break;
+            field += missing;
+            ::SendMessageW(native.handle, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
+        }
         syncItems(native);
     }
-    RECT outer = outerRect();
-    ::SetWindowPos(hwnd_, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
-                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const SIZE outer = outerSize();
+    ::SetWindowPos(hwnd_, nullptr, 0, 0, outer.cx, outer.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     ::InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
@@ -350,8 +357,9 @@ void Win32Window::show() {
     MONITORINFO monitor{};
     monitor.cbSize = sizeof monitor;
     ::GetMonitorInfoW(::MonitorFromWindow(hwnd_, MONITOR_DEFAULTTOPRIMARY), &monitor);
-    const RECT outer = outerRect(), area = monitor.rcWork;
-    const int width = outer.right - outer.left, height = outer.bottom - outer.top;
+    const RECT area = monitor.rcWork;
+    const SIZE outer = outerSize();
+    const int width = outer.cx, height = outer.cy;
     ::SetWindowPos(hwnd_, nullptr, area.left + (area.right - area.left - width) / 2,
                    area.top + (area.bottom - area.top - height) / 2, width, height, SWP_NOZORDER);
     ::ShowWindow(hwnd_, SW_SHOW);
@@ -701,9 +709,9 @@ LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             // The window keeps its design size; a minimized window is left alone.
             auto* pos = reinterpret_cast<WINDOWPOS*>(lParam);
             if (!(pos->flags & SWP_NOSIZE) && !::IsIconic(hwnd_) && !::IsZoomed(hwnd_)) {
-                const RECT outer = outerRect();
-                pos->cx = outer.right - outer.left;
-                pos->cy = outer.bottom - outer.top;
+                const SIZE outer = outerSize();
+                pos->cx = outer.cx;
+                pos->cy = outer.cy;
             }
             return 0;
         }
@@ -711,9 +719,9 @@ LRESULT Win32Window::handle(UINT message, WPARAM wParam, LPARAM lParam) {
             dpi_ = HIWORD(wParam);
             layout();
             const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-            const RECT outer = outerRect();
-            ::SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, outer.right - outer.left,
-                           outer.bottom - outer.top, SWP_NOZORDER | SWP_NOACTIVATE);
+            const SIZE outer = outerSize();
+            ::SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, outer.cx, outer.cy,
+                           SWP_NOZORDER | SWP_NOACTIVATE);
             return 0;
         }
         case WM_PAINT: {

@@ -108,7 +108,8 @@ private:
     void create(Control& control, int id);
     // Positions every control and sizes the window for the current DPI.
     void layout();
-    RECT outerRect() const;
+    // The window's outer size that gives it the design's inner size.
+    SIZE outerSize() const;
     int scaled(int pixels) const { return ::MulDiv(pixels, dpi_, 96); }
     HFONT designFont(int centipoints, bool bold);
     // The room a control's caption is drawn in and how; false for a control
