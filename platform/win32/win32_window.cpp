@@ -242,12 +242,12 @@ bool Win32Window::captionRoom(const Control& control, RECT& room, UINT& flags) c
     } else if (auto* button = dynamic_cast<const Button*>(&control)) {
         // Inside the button's edges and focus rectangle; the caption wraps.
         caption = button->caption();
-        ::InflateRect(&room, -scaled(3), -scaled(3));
+        ::InflateRect(&room, -scaled(7), -scaled(4));
         flags = DT_NOPREFIX | DT_WORDBREAK | DT_CENTER;
     } else if (auto* frame = dynamic_cast<const Frame*>(&control)) {
         // From the caption's start to the border's right edge.
         caption = frame->caption();
-        room.right -= scaled(18);
+        room.right -= scaled(12);
     } else if (auto* option = dynamic_cast<const OptionButton*>(&control)) {
         // Right of the round button and its gap.
         caption = option->caption();
@@ -527,8 +527,13 @@ LRESULT Win32Window::colour(HWND control, HDC dc) {
     // Static texts and option buttons stand on the window's colour; a label
     // in its own colour (the status line's purple).
     COLORREF text = ::GetSysColor(COLOR_WINDOWTEXT);
-    if (auto* label = dynamic_cast<Label*>(controlFor(control)))
+    Control* owner = controlFor(control);
+    if (auto* label = dynamic_cast<Label*>(owner))
         text = RGB(label->foreColor.red, label->foreColor.green, label->foreColor.blue);
+    // Buttons draw on their parent's device context (their class's
+    // CS_PARENTDC), and some systems' group boxes and buttons draw their
+    // caption in whatever font it holds: it is given the control's own.
+    if (HFONT font = owner ? fontFor(*owner) : nullptr) ::SelectObject(dc, font);
     ::SetTextColor(dc, text);
     ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
     return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
@@ -763,13 +768,42 @@ LRESULT CALLBACK Win32Window::frameProc(HWND hwnd, UINT message, WPARAM wParam, 
         case WM_MEASUREITEM:
             // What the frame's controls tell their parent is the window's.
             return ::SendMessageW(window->hwnd_, message, wParam, lParam);
-        case WM_ERASEBKGND: {
-            // A frame is opaque: one that lies over another hides what is below.
+        case WM_ERASEBKGND:
+            return TRUE;  // painted whole below
+        case WM_PAINT: {
+            // Drawn here rather than by the system, whose group boxes may set
+            // the caption in their parent's font: an etched border whose top
+            // runs through the middle of the caption. A frame is opaque: one
+            // that lies over another hides what is below.
+            PAINTSTRUCT paint;
+            HDC dc = ::BeginPaint(hwnd, &paint);
             RECT r{};
             ::GetClientRect(hwnd, &r);
-            ::FillRect(reinterpret_cast<HDC>(wParam), &r, ::GetSysColorBrush(COLOR_BTNFACE));
-            return TRUE;
+            ::FillRect(dc, &r, ::GetSysColorBrush(COLOR_BTNFACE));
+            const Control* frame = window->controlFor(hwnd);
+            HGDIOBJ old = ::SelectObject(dc, frame ? window->fontFor(*frame) : ::GetStockObject(DEFAULT_GUI_FONT));
+            const std::wstring caption = windowText(hwnd);
+            SIZE text{};
+            ::GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &text);
+            RECT border = r;
+            border.top = text.cy / 2;
+            ::DrawEdge(dc, &border, EDGE_ETCHED, BF_RECT);
+            if (!caption.empty()) {
+                RECT place{window->scaled(7), 0, window->scaled(7) + text.cx + window->scaled(2), text.cy};
+                ::FillRect(dc, &place, ::GetSysColorBrush(COLOR_BTNFACE));
+                place.left += window->scaled(1);
+                ::SetBkMode(dc, TRANSPARENT);
+                ::SetTextColor(dc, ::GetSysColor(::IsWindowEnabled(hwnd) ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
+                ::DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &place,
+                            DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
+            }
+            ::SelectObject(dc, old);
+            ::EndPaint(hwnd, &paint);
+            return 0;
         }
+        case WM_ENABLE:
+            ::InvalidateRect(hwnd, nullptr, TRUE);
+            return ::DefSubclassProc(hwnd, message, wParam, lParam);
         default:
             return ::DefSubclassProc(hwnd, message, wParam, lParam);
     }

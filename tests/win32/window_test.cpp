@@ -270,8 +270,8 @@ TEST_P(CaptionTest, EveryCaptionShowsWholeInItsControl) {
         RECT room{};
         ::GetClientRect(h, &room);
         UINT flags = DT_NOPREFIX | DT_WORDBREAK;
-        if (dynamic_cast<Button*>(c)) ::InflateRect(&room, -px(3), -px(3));
-        else if (dynamic_cast<Frame*>(c)) room.right -= px(18), flags = DT_NOPREFIX | DT_SINGLELINE;
+        if (dynamic_cast<Button*>(c)) ::InflateRect(&room, -px(7), -px(4));
+        else if (dynamic_cast<Frame*>(c)) room.right -= px(12), flags = DT_NOPREFIX | DT_SINGLELINE;
         else if (dynamic_cast<OptionButton*>(c)) room.right -= px(19), flags = DT_NOPREFIX | DT_SINGLELINE;
         else if (!dynamic_cast<Label*>(c)) continue;
         if (text.empty()) continue;
@@ -476,11 +476,15 @@ template <>
 Win32SerialPort WindowOn<Win32SerialPort>::makePort() { return Win32SerialPort(dir.path()); }
 using EndToEnd = WindowOn<Win32SerialPort>;
 
-// A real mouse click in the middle of a control; returns once `done` holds.
+// A real mouse click on a part of a control that shows (Barometric Mode
+// covers much of Detect Unit).
 void realClick(HWND h) {
     RECT r{};
     ::GetWindowRect(h, &r);
-    ::SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    POINT at{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    for (POINT p{r.left + 3, (r.top + r.bottom) / 2}; p.x < r.right - 3; p.x += 4)
+        if (::WindowFromPoint(p) == h) at = p;
+    ::SetCursorPos(at.x, at.y);
     INPUT input[2] = {};
     input[0].type = input[1].type = INPUT_MOUSE;
     input[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
@@ -489,8 +493,9 @@ void realClick(HWND h) {
 }
 
 // Detect Unit shows the unit's three values; Get Table from Unit fills List2
-// with its table; Save Table to Unit writes the rows List1 shows, which a
-// second Get Table from Unit reads back.
+// with its table; Save Table to Unit writes the rows List1 shows over the
+// first rows of the unit's table, where a second Get Table from Unit reads
+// them back.
 TEST_F(EndToEnd, OperationsRunFromRealClicks) {
     const char* number = std::getenv("QUORVEL_E2E_PORT");
     if (!number) GTEST_SKIP() << "QUORVEL_E2E_PORT names no COM port with a simulated unit";
@@ -511,9 +516,9 @@ TEST_F(EndToEnd, OperationsRunFromRealClicks) {
     form.Text1.setText(dir.file("t.txt"));
     realClick(handleOf(form.Command10));
     ASSERT_TRUE(pumpUntil([&] { return form.List1.listCount() == 2; }));
-    ASSERT_TRUE(clicked(form.Command1, "Table transferred successfully to unit.")) << form.Label2.caption();
+    ASSERT_TRUE(clicked(form.Command1, "Table successfully transferred to unit...")) << form.Label2.caption();
     ASSERT_TRUE(clicked(form.Command4, "Table transferred successfully from unit."));
-    ASSERT_EQ(form.List2.listCount(), 2);
+    ASSERT_GE(form.List2.listCount(), 2);
     for (int i = 0; i < 2; ++i) {
         char* rest = nullptr;
         const std::string sent = form.List1.list(i), read = form.List2.list(i);
