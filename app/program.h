@@ -8,14 +8,12 @@
 // platform/traced_serial_port.h). Without it nothing is traced.
 #pragma once
 
-#include <cstdlib>
-#include <iostream>
 #include <memory>
 #include <string>
-#include <system_error>
 #include <utility>
 
 #include "app/main_form.h"
+#include "app/wire_trace.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/posix/posix_serial_port.h"
@@ -24,7 +22,6 @@
 #include "platform/qt/main_window.h"
 #include "platform/qt/qt_serial_devices.h"
 #include "platform/qt/qt_toolkit.h"
-#include "platform/traced_serial_port.h"
 
 namespace qv {
 
@@ -58,20 +55,6 @@ public:
     MainWindow window;
 
 private:
-    // The traced port when QUORVEL_TRACE names a file; nothing when it is
-    // unset or empty, or when the file cannot be opened (then said on
-    // standard error, and the window runs untraced).
-    static std::unique_ptr<TracedSerialPort> traceFromEnvironment(SerialPort& port) {
-        const char* file = std::getenv("QUORVEL_TRACE");
-        if (!file || !*file) return nullptr;
-        try {
-            return std::make_unique<TracedSerialPort>(port, file);
-        } catch (const std::system_error& e) {
-            std::cerr << "QUORVEL_TRACE: " << e.what() << "; the wire is not traced\n";
-            return nullptr;
-        }
-    }
-
     std::unique_ptr<TerminationSignals> signals_;
 };
 
