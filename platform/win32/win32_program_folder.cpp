@@ -2,12 +2,16 @@
 // executable's folder for a portable copy, else %APPDATA%\Quorvel Config.
 #include "platform/program_folder.h"
 
+#include <shlobj.h>
+
+#include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <random>
 #include <vector>
 
 #include "platform/file_names.h"
+#include "platform/win32/win32_program_folder.h"
 #include "platform/win32/win32_text.h"
 
 namespace qv {
@@ -33,7 +37,39 @@ std::string environment(const wchar_t* name) {
     return win32::utf8(value);
 }
 
+// A known folder of the system ("" when Windows does not name one).
+std::string knownFolder(REFKNOWNFOLDERID id) {
+    wchar_t* path = nullptr;
+    std::string out;
+    if (SUCCEEDED(::SHGetKnownFolderPath(id, 0, nullptr, &path)) && path) out = win32::utf8(path);
+    ::CoTaskMemFree(path);
+    return out;
+}
+
+// The folders programs are installed in.
+bool insideProgramFiles(const std::string& folder) {
+    for (REFKNOWNFOLDERID id : {FOLDERID_ProgramFiles, FOLDERID_ProgramFilesX86})
+        if (isWithinFolder(folder, knownFolder(id))) return true;
+    return false;
+}
+
+// A name as Windows compares it: "\" for "/", without a final "\", in
+// upper case.
+std::wstring comparable(const std::string& path) {
+    std::wstring out = win32::wide(path);
+    std::replace(out.begin(), out.end(), L'/', L'\\');
+    while (out.size() > 1 && out.back() == L'\\') out.pop_back();
+    if (!out.empty()) ::CharUpperBuffW(out.data(), static_cast<DWORD>(out.size()));
+    return out;
+}
+
 }  // namespace
+
+bool isWithinFolder(const std::string& path, const std::string& folder) {
+    if (path.empty() || folder.empty()) return false;
+    const std::wstring p = comparable(path), f = comparable(folder);
+    return p == f || (p.size() > f.size() && p.starts_with(f) && p[f.size()] == L'\\');
+}
 
 ProgramFolder chooseProgramFolder(const std::string& executableFolder, const std::string& configHome,
                                   const std::string& home,
@@ -47,7 +83,11 @@ ProgramFolder chooseProgramFolder(const std::string& executableFolder, const std
 }
 
 ProgramFolder findProgramFolder() {
-    ProgramFolder folder = chooseProgramFolder(executableFolder(), environment(L"APPDATA"), homeFolder(), canCreateFilesIn);
+    // An installed copy is never portable, whatever its folder allows.
+    const auto portable = [](const std::string& folder) {
+        return !insideProgramFiles(folder) && canCreateFilesIn(folder);
+    };
+    ProgramFolder folder = chooseProgramFolder(executableFolder(), environment(L"APPDATA"), homeFolder(), portable);
     if (!folder.portable && !folder.path.empty()) folder.error = makeFolder(folder.path);
     return folder;
 }

@@ -1,6 +1,7 @@
 // The rows of the shared tables that are Windows' own.
 #include <gtest/gtest.h>
 
+#include "platform/win32/win32_program_folder.h"
 #include "support/platform_cases.h"
 
 namespace qv {
@@ -22,6 +23,21 @@ std::vector<FolderChoice> folderChoices() {
         {"", true, "", "C:/Users/u", appData + "\\Quorvel Config"},
         {"C:\\Program Files\\Quorvel", false, "", "u", ""},  // no absolute home folder
     };
+}
+
+// A copy inside Program Files is an installed one: the folder test behind it.
+TEST(ProgramFolderChoice, AFolderIsWithinAnotherByWindowsNames) {
+    const std::string ProgramFiles = "C:\\Program Files";
+    const struct { std::string path; bool within; } cases[] = {
+        {"C:\\Program Files\\Quorvel Config", true},
+        {"c:/program files/quorvel config/", true},
+        {"C:\\Program Files", true},
+        {"C:\\Program Files (x86)\\Quorvel Config", false},  // a sibling that starts alike
+        {"D:\\Program Files\\Quorvel Config", false},
+        {"", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(isWithinFolder(c.path, ProgramFiles), c.within) << c.path;
+    EXPECT_FALSE(isWithinFolder("C:\\q", ""));
 }
 
 }  // namespace qv
