@@ -270,6 +270,43 @@ bool captionFits(HWND h, HFONT font, const RECT& room, UINT flags) {
     return needed.right - needed.left <= room.right - room.left && needed.bottom - needed.top <= room.bottom - room.top;
 }
 
+// A button's caption broken into the lines it shows in `width` pixels with
+// the font selected into `dc`: words go on a line while they fit, as
+// DrawText would place them. Within a line the blanks are made unbreakable
+// and the lines are joined by line feeds, so that the button draws exactly
+// these lines: a button that works out its label's rectangle first and then
+// wraps again inside that rectangle (Wine's does) would otherwise break a
+// line that fills the rectangle to the pixel once more.
+std::wstring buttonLines(HDC dc, const std::wstring& caption, int width) {
+    auto extent = [&](const std::wstring& text) {
+        SIZE size{};
+        ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+        return size.cx;
+    };
+    std::vector<std::wstring> lines;
+    std::wstring line;
+    size_t at = 0;
+    while (at < caption.size()) {
+        // The next word with the blanks before it.
+        const size_t word = caption.find_first_not_of(L' ', at);
+        const size_t end = word == std::wstring::npos ? caption.size() : caption.find(L' ', word);
+        const std::wstring blanks = caption.substr(at, (word == std::wstring::npos ? caption.size() : word) - at);
+        const std::wstring text = word == std::wstring::npos ? L"" : caption.substr(word, (end == std::wstring::npos ? caption.size() : end) - word);
+        at = end == std::wstring::npos ? caption.size() : end;
+        if (line.empty() || extent(line + blanks + text) <= width) {
+            line += (line.empty() ? L"" : blanks) + text;
+        } else {
+            lines.push_back(line);
+            line = text;
+        }
+    }
+    std::wstring out;
+    for (const std::wstring& l : lines) out += l + L"\n";
+    out += line;
+    std::replace(out.begin(), out.end(), L' ', L'\u00A0');
+    return out;
+}
+
 }  // namespace
 
 HFONT Win32Window::fittedFont(const Control& control) {
@@ -306,6 +343,17 @@ void Win32Window::layout() {
             HFONT font = fittedFont(*native.control);
             controlFonts_[native.control] = font;
             ::SendMessageW(native.handle, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+            if (auto* button = dynamic_cast<const Button*>(native.control)) {
+                RECT room{};
+                UINT flags = 0;
+                captionRoom(*button, room, flags);
+                HDC dc = ::GetDC(native.handle);
+                HGDIOBJ old = ::SelectObject(dc, font);
+                const std::wstring lines = buttonLines(dc, win32::wide(button->caption()), room.right - room.left);
+                ::SelectObject(dc, old);
+                ::ReleaseDC(native.handle, dc);
+                ::SetWindowTextW(native.handle, lines.c_str());
+            }
             continue;
         }
         HFONT font = fittedFont(*native.control);
