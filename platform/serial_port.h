@@ -34,6 +34,8 @@ public:
     static constexpr int InvalidPort = 8002;
     static constexpr int PortInUse = 8005;
     static constexpr int InvalidSetting = 380;
+    // An operation that needs an open port, on a closed one.
+    static constexpr int NotOpen = 8012;
 
 private:
     int number_;

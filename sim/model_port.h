@@ -27,7 +27,7 @@ namespace qv::sim {
 
 class ModelPort : public SerialPort {
 public:
-    static constexpr int NotOpen = 8012;
+    static constexpr int NotOpen = SerialError::NotOpen;
     static constexpr int InvalidSetting = SerialError::InvalidSetting;
     // The number of a hung-up line on the POSIX port: 10000 + EIO.
     static constexpr int Disconnected = 10005;

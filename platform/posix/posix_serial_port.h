@@ -48,7 +48,7 @@ namespace qv {
 
 class PosixSerialPort : public SerialPort {
 public:
-    static constexpr int NotOpen = 8012;
+    static constexpr int NotOpen = SerialError::NotOpen;
     static constexpr int WriteTimeout = 8021;
     static constexpr int InvalidSetting = SerialError::InvalidSetting;
     static constexpr int SystemErrorBase = 10000;

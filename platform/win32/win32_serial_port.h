@@ -59,7 +59,7 @@ std::string win32ErrorText(unsigned long code);
 
 class Win32SerialPort : public SerialPort {
 public:
-    static constexpr int NotOpen = 8012;
+    static constexpr int NotOpen = SerialError::NotOpen;
     static constexpr int WriteTimeout = 8021;
     static constexpr int InvalidSetting = SerialError::InvalidSetting;
     static constexpr int SystemErrorBase = 10000;
